@@ -1,0 +1,18 @@
+# Cross-build for 64-bit Windows with Debian's MinGW-w64 (POSIX threads variant).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(VEXA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${VEXA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VEXA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${VEXA_MINGW_PREFIX}-windres)
+set(CMAKE_DLLTOOL ${VEXA_MINGW_PREFIX}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${VEXA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Tests run under Wine; the wrapper keeps Wine quiet and its prefix inside the build.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)

@@ -1,0 +1,134 @@
+#include "InstallationDirectory.h"
+
+#include "SpinLockVariableGuard.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vexa::hal {
+
+namespace {
+
+std::atomic<std::int32_t> lockWord{0};
+bool found = false;
+char directory[kDirectoryBufferSize];
+
+bool equalsIgnoringAsciiCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(*a) != lower(*b)) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// Index of the last separator before `end`, or -1.
+std::ptrdiff_t lastSeparatorBefore(const char* path, std::ptrdiff_t end, char separator) {
+    for (std::ptrdiff_t i = end - 1; i >= 0; --i) {
+        if (path[i] == separator) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Ends the path at the start of the run of separators that ends at `at`.
+void cutRunEndingAt(char* path, std::ptrdiff_t at, char separator) {
+    while (at > 0 && path[at - 1] == separator) {
+        --at;
+    }
+    path[at] = '\0';
+}
+
+const char* const kInstallationFolderNames[] = {"bin", "dll", "Hardware Morvets", "lib", "lib64"};
+
+} // namespace
+
+bool cutToInstallationDirectory(char* path, char separator) {
+    std::ptrdiff_t current = lastSeparatorBefore(path, static_cast<std::ptrdiff_t>(std::strlen(path)), separator);
+    if (current <= 0) {
+        return false;
+    }
+    for (;;) {
+        cutRunEndingAt(path, current, separator);
+        const std::ptrdiff_t previous =
+            lastSeparatorBefore(path, static_cast<std::ptrdiff_t>(std::strlen(path)), separator);
+        if (previous < 0) {
+            return false; // the first component is never compared
+        }
+        const char* candidate = path + previous + 1;
+        for (const char* name : kInstallationFolderNames) {
+            if (equalsIgnoringAsciiCase(candidate, name)) {
+                cutRunEndingAt(path, previous, separator);
+                return true;
+            }
+        }
+        current = previous;
+    }
+}
+
+void copyEnvironmentDirectory(char* buffer, const char* value, char separator) {
+    std::strncpy(buffer, value, kDirectoryBufferSize);
+    buffer[kDirectoryBufferSize - 1] = '\0';
+    std::size_t length = std::strlen(buffer);
+    while (length > 1 && buffer[length - 1] == separator) {
+        buffer[--length] = '\0';
+    }
+}
+
+const char* environmentDirectoryValue() {
+    const char* value = std::getenv("VEXADIR5_64");
+    return value != nullptr ? value : std::getenv("VEXADIR5");
+}
+
+#ifdef _WIN32
+
+std::uint32_t ownModulePath(char* buffer) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(buffer), &module)) {
+        return 0;
+    }
+    const DWORD length = GetModuleFileNameA(module, buffer, static_cast<DWORD>(kDirectoryBufferSize));
+    return length == kDirectoryBufferSize ? 0 : length;
+}
+
+#else
+
+std::uint32_t ownModulePath(char* buffer) {
+    const ssize_t length = readlink("/proc/self/exe", buffer, kDirectoryBufferSize);
+    if (length <= 0 || static_cast<std::size_t>(length) >= kDirectoryBufferSize) {
+        return 0; // unknown, or 1024 characters or more: did not fit
+    }
+    buffer[length] = '\0';
+    return static_cast<std::uint32_t>(length);
+}
+
+#endif
+
+const char* getInstallationDirectory() {
+    vexa::templates::platform::SpinLockVariableGuard guard(lockWord);
+    if (found) {
+        return directory;
+    }
+    if (ownModulePath(directory) != 0 && cutToInstallationDirectory(directory, kPathSeparator)) {
+        found = true;
+        return directory;
+    }
+    const char* value = environmentDirectoryValue();
+    if (value == nullptr) {
+        return nullptr;
+    }
+    copyEnvironmentDirectory(directory, value, kPathSeparator);
+    found = true;
+    return directory;
+}
+
+} // namespace vexa::hal

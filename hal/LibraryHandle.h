@@ -1,0 +1,41 @@
+#pragma once
+// Owns one loaded dynamic library and remembers why a load failed.
+
+#include <cstdint>
+#include <string>
+
+namespace vexa::hal {
+
+class LibraryHandle {
+public:
+    LibraryHandle(std::string fileName, bool releaseOnDestroy, bool loadNow);
+    ~LibraryHandle();
+    LibraryHandle(const LibraryHandle&) = delete;
+    LibraryHandle& operator=(const LibraryHandle&) = delete;
+
+    bool isLoaded() const { return module != nullptr; }
+    // Address of an exported name, or null (also when nothing is loaded).
+    void* symbol(const char* name) const;
+
+    const std::string& fileName() const { return file; }
+    std::uint32_t lastError() const { return error; }
+    const std::string& errorText() const { return text; }
+
+private:
+    void load();
+
+    void* module = nullptr; // HMODULE on Windows, the dlopen handle elsewhere
+    bool releaseOnDestroy;
+    std::string file;
+    std::uint32_t error = 0;
+    std::string text;
+};
+
+// The typed lookup behind each entry-point slot: null for a library that is not
+// loaded or lacks the name.
+template <typename Function>
+Function lookupEntryPoint(const LibraryHandle& library, const char* name) {
+    return reinterpret_cast<Function>(library.symbol(name));
+}
+
+} // namespace vexa::hal
