@@ -1,0 +1,100 @@
+#pragma once
+// The GPIO inventory of one opened board: the I2C buses, the expander drivers on them
+// and the banks on the expander pins, laid out by the board's type code. It owns all
+// of them and destroys them dependants first: banks, expanders, buses.
+
+#include "gpio/DS45x0.h"
+#include "hal/HalEntryPoints.h"
+#include "i2c/I2CBusInterface.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+class BoardGPIOs {
+public:
+    // One bank of GPIO lines with three settings, each held by one expander pin.
+    // Owns none of its pins; two banks may share a pin.
+    class GPIOBank {
+    public:
+        enum SettingValue : int { Off = 0, On = 1, Clear = 2 };
+
+        GPIOBank(std::int32_t number, std::string name, DS45x0& expander, std::uint32_t inversionPin,
+                 std::uint32_t pullPin, std::uint32_t signalPin, bool noDipSwitch);
+
+        void invertOutputs(SettingValue value);
+        void inputsPullUpDown(SettingValue value);
+        void differentialInputs(SettingValue value);
+
+        // Parses one settings text ("default", "clear", "dip-switch" or three words)
+        // and applies it to the pins in memory; throws on every refusal.
+        void applySettings(const std::string& text, bool force);
+
+        // The bank's block of the report, after the caller's "Bank <n> ". The warning
+        // for a bank that needs all settings goes to `warnings`.
+        void print(std::ostream& out, std::ostream& warnings = std::cerr) const;
+
+        std::int32_t getNumber() const { return number; }
+        const std::string& getName() const { return name; }
+        bool hasNoDipSwitch() const { return noDipSwitch; }
+        const DS45x0& getExpander() const { return *expander; }
+        std::uint32_t getInversionPin() const { return inversionPin; }
+        std::uint32_t getPullPin() const { return pullPin; }
+        std::uint32_t getSignalPin() const { return signalPin; }
+
+    private:
+        void setPin(std::uint32_t pinNumber, SettingValue value, const char* invalidValueMessage);
+        void setAll(SettingValue inversion, SettingValue pull, SettingValue signal);
+
+        std::int32_t number;
+        std::string name;
+        bool noDipSwitch;
+        DS45x0* expander; // not owned
+        std::uint32_t inversionPin;
+        std::uint32_t pullPin;
+        std::uint32_t signalPin;
+    };
+
+    enum class ExpanderType : int { DS4510 = 0, DS4520 = 1 };
+
+    BoardGPIOs(hal::BoardHandle boardHandle, bool excludeOptional);
+    ~BoardGPIOs();
+    BoardGPIOs(const BoardGPIOs&) = delete;
+    BoardGPIOs& operator=(const BoardGPIOs&) = delete;
+
+    std::size_t bankCount() const { return banks.size(); }
+    GPIOBank& bank(std::size_t number) { return *banks.at(number); }
+    const GPIOBank& bank(std::size_t number) const { return *banks.at(number); }
+
+    I2CBusInterface& createConfigInterfaceBus(std::uint32_t interfaceCode);
+    DS45x0& createExpander(I2CBusInterface& bus, ExpanderType type);
+    GPIOBank& createBank(const std::string& name, DS45x0& expander, std::uint32_t inversionPin,
+                         std::uint32_t pullPin, std::uint32_t signalPin, bool noDipSwitch);
+
+    // Writes, then re-reads, every expander in creation order; a failure stops there.
+    void writeSettings();
+    void readSettings();
+
+    // The settings report: header, then one block per bank.
+    void print(std::ostream& out, std::ostream& warnings = std::cerr) const;
+
+private:
+    void layOut(bool excludeOptional);
+    void createFrontBank();
+    void createOptionalExtension(bool excludeOptional);
+    void createFixedSecondBank();
+    void probeFirstBus();
+
+    hal::BoardHandle boardHandle; // not owned: the front end opens and closes the board
+    I2CBusInterface* firstBus = nullptr; // probed once more at destruction
+    std::vector<std::unique_ptr<I2CBusInterface>> buses;
+    std::vector<std::unique_ptr<DS45x0>> expanders;
+    std::vector<std::unique_ptr<GPIOBank>> banks;
+};
+
+} // namespace vexa
