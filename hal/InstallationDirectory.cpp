@@ -76,7 +76,8 @@ bool cutToInstallationDirectory(char* path, char separator) {
 }
 
 void copyEnvironmentDirectory(char* buffer, const char* value, char separator) {
-    std::strncpy(buffer, value, kDirectoryBufferSize);
+    // A longer value keeps its first 1023 characters.
+    std::strncpy(buffer, value, kDirectoryBufferSize - 1);
     buffer[kDirectoryBufferSize - 1] = '\0';
     std::size_t length = std::strlen(buffer);
     while (length > 1 && buffer[length - 1] == separator) {
