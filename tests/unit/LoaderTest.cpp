@@ -1,0 +1,80 @@
+// Runs from a staged installation (see StageInstallation.cmake): the test program sits
+// in <stage>/bin beside the library variant its scenario names, or in a folder with no
+// installation component at all, so the loader finds what a user's tool would find.
+
+#include "hal/HalEntryPoints.h"
+#include "hal/InstallationDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using namespace vexa::hal;
+
+void setVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+std::string stagedVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+TEST(Loader, CompleteLibraryIsLoadedOncePerProcess) {
+    const std::int32_t slots = VHalGetMaxDevices();
+    EXPECT_GT(slots, 0);
+    EXPECT_EQ(slots, VHalGetMaxDevices());
+    BoardHandle board = VHalInitDevice(0);
+    ASSERT_NE(nullptr, board);
+    EXPECT_EQ(0, VHalGetBoardIndex(board, 0));
+    VHalFreeDevice(board);
+    EXPECT_EQ(1u, detail::loadAttempts());
+}
+
+// No library file, or a file of that name that is not a library.
+TEST(Loader, UnloadableLibraryIsTriedAgainOnEveryCall) {
+    for (std::uint32_t call = 1; call <= 3; ++call) {
+        EXPECT_EQ(kHalUnavailable, VHalGetMaxDevices());
+        EXPECT_EQ(call, detail::loadAttempts());
+    }
+    EXPECT_EQ(nullptr, VHalInitDevice(0));
+    EXPECT_EQ(kHalUnavailable, VHalReadConfig(nullptr, nullptr, 1, 0, 0));
+}
+
+TEST(Loader, LibraryWithoutInitDeviceIsReboundOnEveryCallAndItsOtherEntryPointsWork) {
+    const std::int32_t slots = VHalGetMaxDevices();
+    EXPECT_GT(slots, 0);
+    EXPECT_EQ(1u, detail::loadAttempts());
+    EXPECT_EQ(slots, VHalGetMaxDevices());
+    EXPECT_EQ(2u, detail::loadAttempts());
+    EXPECT_EQ(nullptr, VHalInitDevice(0));
+    EXPECT_EQ(3u, detail::loadAttempts());
+}
+
+TEST(Loader, WithoutInstallationDirectoryNothingIsLoadedUntilTheEnvironmentNamesOne) {
+    EXPECT_EQ(nullptr, getInstallationDirectory());
+    EXPECT_EQ(kHalUnavailable, VHalGetMaxDevices());
+    EXPECT_EQ(kHalUnavailable, VHalGetMaxDevices());
+    EXPECT_EQ(0u, detail::loadAttempts());
+
+    // After a null result the discovery runs again: a variable set now is found.
+    const std::string installation = stagedVariable("VEXA_TEST_INSTALLATION");
+    ASSERT_FALSE(installation.empty());
+    setVariable("VEXADIR5", installation + std::string(3, kPathSeparator));
+    EXPECT_GT(VHalGetMaxDevices(), 0);
+    EXPECT_EQ(installation, getInstallationDirectory());
+    EXPECT_EQ(1u, detail::loadAttempts());
+
+    // Once found, the directory no longer follows the environment.
+    setVariable("VEXADIR5", installation + "-elsewhere");
+    EXPECT_EQ(installation, getInstallationDirectory());
+}
+
+} // namespace
