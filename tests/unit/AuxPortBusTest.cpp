@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,6 +89,10 @@ struct ConstructorFailure {
     Calls calls; // a failure after the port's initialisation leaves no port open
 };
 
+void PrintTo(const ConstructorFailure& failure, std::ostream* out) {
+    *out << failure.function << " = " << failure.result;
+}
+
 class AuxPortConstructorFailure : public AuxPortBus, public ::testing::WithParamInterface<ConstructorFailure> {};
 
 TEST_P(AuxPortConstructorFailure, ThrowsItsMessageAndCleansUp) {
@@ -124,6 +129,11 @@ struct TransferFailure {
     const char* message;
     Calls calls; // the block, once begun, is always ended
 };
+
+void PrintTo(const TransferFailure& failure, std::ostream* out) {
+    *out << (failure.transfer == Transfer::Read ? "read: " : "write: ") << failure.function << " #"
+         << failure.occurrence << " = " << failure.result;
+}
 
 class AuxPortTransferFailure : public AuxPortBus, public ::testing::WithParamInterface<TransferFailure> {};
 
