@@ -1,0 +1,325 @@
+// What the tool does with a board: the inventory each layout builds, the report, the
+// registers "-set" writes and reads back, every refusal that leaves the hardware
+// untouched, bus failures, and settings that outlive the process.
+
+#include "Cases.h"
+
+namespace vexa::e2e {
+namespace {
+
+const Lines kStart = maxDevices(kSlots);
+const Lines kStartOfOneBoard = maxDevices(1);
+
+// One board 0x752 with its extension, whose expanders get further statements.
+std::string boardWithExtension(const std::string& front, const std::string& extension) {
+    return "write-cycle-ms 0\n"
+           "board 0 type 0x752\n"
+           "expander 0 IOS0 DS4520 " + front + "\n" +
+           "expander 0 IOS1 DS4510 " + extension + "\n";
+}
+
+const Case kLayoutCases[] = {
+    {"extension_attached",
+     {"-verbose", "-board", "0"},
+     kMachine,
+     {"Board 0 has 3 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(0, 0x752) + frontExpander(0) + extensionExpander(0) + releaseWithProbe(0)}},
+    {"extension_excluded",
+     {"-exclude", "-verbose", "-board", "0"},
+     kMachine,
+     {"No external trigger board attached\nBoard 0 has 1 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(0, 0x752) + frontExpander(0) + releaseWithProbe(0)}},
+    {"flags_after_board_have_no_effect_on_it",
+     {"-board", "0", "-exclude", "-verbose"},
+     kMachine,
+     {"Done.\n", "", 0,
+      kStart + selectBoard(0, 0x752) + frontExpander(0) + extensionExpander(0) + releaseWithProbe(0)}},
+    {"extension_not_attached",
+     {"-v", "-b", "5"},
+     kMachine,
+     {"No external trigger board attached\nBoard 5 has 1 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(5, 0x752) + frontExpander(5) + probeUnanswered(5, "IOS1") + releaseWithProbe(5)}},
+    {"fixed_second_bank_ignores_exclude",
+     {"-x", "-v", "-b", "1"},
+     kMachine,
+     {"Board 1 has 2 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(1, 0x7510) + frontExpander(1) + fixedExpander(1) + releaseWithProbe(1)}},
+    {"front_bank_only_without_destructor_probe",
+     {"-v", "-b", "2"},
+     kMachine,
+     {"No external trigger board attached\nBoard 2 has 1 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(2, 0xB63) + frontExpander(2) + closeBoard(2)}},
+    {"extension_layout_without_destructor_probe",
+     {"-v", "-b", "4"},
+     kMachine,
+     {"Board 4 has 3 GPIO banks\nDone.\n", "", 0,
+      kStart + selectBoard(4, 0xA61) + frontExpander(4) + extensionExpander(4) + closeBoard(4)}},
+
+    {"front_expander_missing",
+     {"-board", "0"},
+     boardWithExtension("absent", ""),
+     {"", failure("Device not available"), 1,
+      kStartOfOneBoard + selectBoard(0, 0x752) + probeUnanswered(0, "IOS0") + closeBoard(0)}},
+    {"fixed_second_expander_missing",
+     {"-board", "0"},
+     "board 0 type 0x7510\nexpander 0 IOS0 DS4520\n",
+     {"", failure("Device not available"), 1,
+      kStartOfOneBoard + selectBoard(0, 0x7510) + frontExpander(0) + probeUnanswered(0, "IOS1") + closeBoard(0)}},
+    {"extension_stops_answering_between_its_probes",
+     {"-board", "0"},
+     boardWithExtension("", "answers 1"),
+     {"", failure("Device not available"), 1,
+      kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0) + probe(0, "IOS1") + probeUnanswered(0, "IOS1") +
+          closeBoard(0)}},
+    {"type_query_fails",
+     {"-board", "0"},
+     "board 0 type 0x752 fail-type\nexpander 0 IOS0 DS4520\n",
+     {"", failure("Board is not supported"), 1, kStartOfOneBoard + selectBoard(0, -4) + closeBoard(0)}},
+    {"first_read_of_an_expander_fails",
+     {"-board", "0"},
+     boardWithExtension("fail-read 3", ""),
+     {"", failure("Failed to read register"), 1,
+      kStartOfOneBoard + selectBoard(0, 0x752) + probe(0, "IOS0") +
+          Lines{"VHalReadConfig(board0, IOS0, 0xF0, 1) = 1 [00]", "VHalReadConfig(board0, IOS0, 0xF1, 1) = -4"} +
+          closeBoard(0)}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layout, ToolRun, testing::ValuesIn(kLayoutCases), caseName);
+
+const Case kReportCases[] = {
+    // Front GPIO: pin 0 pulled up, pin 1 driven low, pin 2 both at once. Extension: pin 0
+    // released with its dip-switch high, pin 1 pulled up, pin 2 released and held low,
+    // pin 3 driven low. Ports A and B share pins 0 and 1.
+    {"levels_settings_and_invalid_pins",
+     {"-board", "0", "-get"},
+     boardWithExtension("\nregister 0xF0 0x05\nregister 0xF2 0xF9",
+                        "\nregister 0xF0 0x02\nregister 0xF4 0x00\nexternal 0 high\nexternal 2 low"),
+     {"Board 0 is a Vexa Lynx 752\n"
+      "Bank 0 \"Front GPIO\":\n"
+      "\tOutputs are inverted; set to inverted\n"
+      "\tInputs have pull-ups; set to pull-ups\n"
+      "\tInputs are single-ended; set to invalid value\n"
+      "Bank 1 \"GPIO Port A\":\n"
+      "\tOutputs are inverted; not set\n"
+      "\tInputs have pull-downs; set to pull-downs\n"
+      "\tInputs are single-ended; set to single-ended\n"
+      "Bank 2 \"GPIO Port B\":\n"
+      "\tOutputs are inverted; not set\n"
+      "\tInputs have pull-downs; set to pull-downs\n"
+      "\tInputs are single-ended; not set\n"
+      "Done.\n",
+      kWarning, 0,
+      kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 F9 01 01 00 00") +
+          extensionExpander(0, "02 00 01 01 01 03 00") + report(0, 0x752) + releaseWithProbe(0)}},
+    // Front GPIO fully set: no warning for it; the fixed "GPIO" bank lacks its signal setting.
+    {"warning_only_for_the_incomplete_bank",
+     {"-board", "0", "-get"},
+     "board 0 type 0x7510\n"
+     "expander 0 IOS0 DS4520\nregister 0xF0 0x02\nregister 0xF2 0xFA\n"
+     "expander 0 IOS1 DS4510\nregister 0xF0 0x01\nregister 0xF6 0x00\n",
+     {"Board 0 is a Vexa Lynx 750\n"
+      "Bank 0 \"Front GPIO\":\n"
+      "\tOutputs are not-inverted; set to not-inverted\n"
+      "\tInputs have pull-downs; set to pull-downs\n"
+      "\tInputs are single-ended; set to single-ended\n"
+      "Bank 1 \"GPIO\":\n"
+      "\tOutputs are inverted; set to inverted\n"
+      "\tInputs have pull-ups; set to pull-ups\n"
+      "\tInputs are single-ended; not set\n"
+      "Done.\n",
+      kWarning, 0,
+      kStartOfOneBoard + selectBoard(0, 0x7510) + frontExpander(0, "02 00 FA 01 02 00 00") +
+          fixedExpander(0, "01 01 01 00 01 01 00") + report(0, 0x7510) + releaseWithProbe(0)}},
+    // Call 13 is the type query of "-get": the header names no board type then.
+    {"type_query_of_the_report_fails",
+     {"-board", "2", "-get"},
+     kMachine,
+     {"Board 2 is a unknown board\n" + unsetBank(0, "Front GPIO") + "Done.\n", kWarning, 0,
+      kStart + constructBoard(2) + indexQuery(2) + typeQuery(2, -4) + releaseBoard(2)},
+     {{"VEXA_SIM_FAIL_CALL", "13"}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Report, ToolRun, testing::ValuesIn(kReportCases), caseName);
+
+const Case kSetCases[] = {
+    // DS4520: configuration 0xF4 cleared, then 0xF0..0xF3 in one transfer; the DS4510
+    // is written too, as it was read; then both are read back.
+    {"front_bank",
+     {"-board", "0", "-set", "0:ds,pu,in", "-get"},
+     kMachine,
+     {"Board 0 is a Vexa Lynx 752\n"
+      "Bank 0 \"Front GPIO\":\n"
+      "\tOutputs are inverted; set to inverted\n"
+      "\tInputs have pull-ups; set to pull-ups\n"
+      "\tInputs are differential; set to differential\n" +
+          unsetBank(1, "GPIO Port A") + unsetBank(2, "GPIO Port B") + "Done.\n",
+      "", 0,
+      kStart + constructBoard(0) + writeDS4520(0, "05 00 FD 01") + writeDS4510(0, "00", "01 01 01 01") +
+          readDS4520(0, "05 00 FD 01 05 00 00") + readDS4510(0, kNewDS4510) + report(0, 0x752) +
+          releaseBoard(0)}},
+    // DS4510: configuration 0xF9 cleared, pull-ups at 0xF0, then control 0xF4..0xF7
+    // (pins 3, 2, 1, 0). Port B shows the settings it shares with Port A.
+    {"extension_port_a_in_long_words",
+     {"-board", "0", "-set", "1:single-ended,pull-down,not-inverted", "-get"},
+     kMachine,
+     {"Board 0 is a Vexa Lynx 752\n" + unsetBank(0, "Front GPIO") +
+          "Bank 1 \"GPIO Port A\":\n"
+          "\tOutputs are not-inverted; set to not-inverted\n"
+          "\tInputs have pull-downs; set to pull-downs\n"
+          "\tInputs are single-ended; set to single-ended\n"
+          "Bank 2 \"GPIO Port B\":\n"
+          "\tOutputs are not-inverted; set to not-inverted\n"
+          "\tInputs have pull-downs; set to pull-downs\n"
+          "\tInputs are single-ended; not set\n"
+          "Done.\n",
+      kWarning, 0,
+      kStart + constructBoard(0) + writeDS4520(0, "00 00 FF 01") + writeDS4510(0, "02", "00 01 01 00") +
+          readDS4520(0, kNewDS4520) + readDS4510(0, "02 00 01 01 00 02 00") + report(0, 0x752) +
+          releaseBoard(0)}},
+    {"all_banks_default",
+     {"-board", "0", "-set", "all:default"},
+     kMachine,
+     {"Done.\n", "", 0,
+      kStart + constructBoard(0) + writeDS4520(0, "04 00 FC 01") + writeDS4510(0, "00", "01 01 01 01") +
+          readDS4520(0, "04 00 FC 01 04 00 00") + readDS4510(0, kNewDS4510) + releaseBoard(0)}},
+    // Two arguments, one write and one read-back; the next option follows them.
+    {"two_banks_in_one_pass",
+     {"-board", "1", "-set", "0:default", "1:default", "-get"},
+     kMachine,
+     {"Board 1 is a Vexa Lynx 750\n"
+      "Bank 0 \"Front GPIO\":\n"
+      "\tOutputs are not-inverted; set to not-inverted\n"
+      "\tInputs have pull-ups; set to pull-ups\n"
+      "\tInputs are differential; set to differential\n"
+      "Bank 1 \"GPIO\":\n"
+      "\tOutputs are not-inverted; set to not-inverted\n"
+      "\tInputs have pull-ups; set to pull-ups\n"
+      "\tInputs are single-ended; set to single-ended\n"
+      "Done.\n",
+      "", 0,
+      kStart + constructBoard(1) + writeDS4520(1, "04 00 FC 01") + writeDS4510(1, "00", "00 01 00 00") +
+          readDS4520(1, "04 00 FC 01 04 00 00") + readDS4510(1, "00 00 01 00 00 00 00") + report(1, 0x7510) +
+          releaseBoard(1)}},
+    // Each "-set" is a pass of its own, so the second may undo the first; "-force"
+    // counts from where it stands.
+    {"later_set_overrides_earlier_one",
+     {"-board", "2", "-set", "0:default", "-force", "-set", "0:clear", "-get"},
+     kMachine,
+     {"Board 2 is a Vexa Osprey B63\n" + unsetBank(0, "Front GPIO") + "Done.\n", kWarning, 0,
+      kStart + constructBoard(2) + writeDS4520(2, "04 00 FC 01") + readDS4520(2, "04 00 FC 01 04 00 00") +
+          writeDS4520(2, "00 00 FF 01") + readDS4520(2, kNewDS4520) + report(2, 0xB63) + releaseBoard(2)}},
+    // Port B handed to its dip-switch releases the pins it shares with Port A.
+    {"dip_switch_releases_shared_pins",
+     {"-board", "0", "-set", "2:dip-switch", "-get"},
+     boardWithExtension("", "\nregister 0xF0 0x0C\nregister 0xF6 0x00\nregister 0xF7 0x00"),
+     {"Board 0 is a Vexa Lynx 752\n" + unsetBank(0, "Front GPIO") +
+          "Bank 1 \"GPIO Port A\":\n"
+          "\tOutputs are not-inverted; not set\n"
+          "\tInputs have pull-ups; not set\n"
+          "\tInputs are differential; set to differential\n" +
+          unsetBank(2, "GPIO Port B") + "Done.\n",
+      kWarning, 0,
+      kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0) + extensionExpander(0, "0C 01 01 00 00 0C 00") +
+          writeDS4520(0, "00 00 FF 01") + writeDS4510(0, "08", "01 01 01 01") + readDS4520(0, kNewDS4520) +
+          readDS4510(0, "08 01 01 01 01 08 00") + report(0, 0x752) + releaseWithProbe(0)}},
+
+    // Bus failures end the run where they happen; the board is still released.
+    {"write_fails_after_configuration_cleared",
+     {"-board", "0", "-set", "0:default"},
+     boardWithExtension("fail-write 2", ""),
+     {"", failure("Failed to write register"), 1,
+      kStartOfOneBoard + constructBoard(0) +
+          Lines{"VHalWriteConfig(board0, IOS0, 0xF4, 1) = 1 [00]",
+                "VHalWriteConfig(board0, IOS0, 0xF0, 4) = -4 [04 00 FC 01]"} +
+          releaseWithProbe(0)}},
+    // Reads 1 and 2 of the DS4510 are the probes, 3 to 9 its first read.
+    {"read_back_fails",
+     {"-board", "0", "-set", "0:default"},
+     boardWithExtension("", "fail-read 10"),
+     {"", failure("Failed to read register"), 1,
+      kStartOfOneBoard + constructBoard(0) + writeDS4520(0, "04 00 FC 01") + writeDS4510(0, "00", "01 01 01 01") +
+          readDS4520(0, "04 00 FC 01 04 00 00") + Lines{"VHalReadConfig(board0, IOS1, 0xF0, 1) = -4"} +
+          releaseWithProbe(0)}},
+    // Pin 5, which no bank uses, reads back pulled up and driven low: the chip is not
+    // written at all.
+    {"invalid_pin_that_no_setting_changed",
+     {"-board", "0", "-set", "0:default"},
+     boardWithExtension("\nregister 0xF0 0x20\nregister 0xF2 0xDF", ""),
+     {"", failure("Invalid setting for DS45x0::IoPin"), 1,
+      kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "20 00 DF 01 00 00 00") + extensionExpander(0) +
+          releaseWithProbe(0)}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Set, ToolRun, testing::ValuesIn(kSetCases), caseName);
+
+// A "-set" that refuses any of its arguments writes nothing at all.
+Case refusedSet(const std::string& name, const std::vector<std::string>& arguments, const std::string& message) {
+    std::vector<std::string> commandLine = {"-board", "0"};
+    commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+    return {name, commandLine, kMachine, {"", failure(message), 1, kStart + constructBoard(0) + releaseBoard(0)}};
+}
+
+const Case kRefusedSetCases[] = {
+    refusedSet("bank_without_settings", {"-set", "0"}, "Invalid argument for option"),
+    refusedSet("two_colons", {"-set", "0:a:b"}, "Invalid argument for option"),
+    refusedSet("word_after_the_settings", {"-set", "0:default", "foo"}, "Invalid argument for option"),
+    refusedSet("bank_beyond_the_last", {"-set", "0:ds,pu,in", "9:default"}, "Bank not found"),
+    refusedSet("bank_beyond_32_bits", {"-set", "4294967296:default"}, "Bank not found"),
+    refusedSet("ports_disagree_on_a_shared_pin", {"-set", "1:ds,pu,in", "2:ds,pd,in"}, "Conflicting settings"),
+    refusedSet("same_pin_twice_in_one_pass", {"-force", "-set", "0:default", "0:clear"}, "Conflicting settings"),
+    refusedSet("clear_without_dip_switch", {"-set", "0:clear"}, "Bank has no dip-switch"),
+    refusedSet("upper_case_words", {"-set", "0:DS,PU,IN"}, "Unknown value for setting"),
+    refusedSet("two_words", {"-set", "0:ds,pu"}, "Invalid number of settings"),
+    refusedSet("empty_settings", {"-set", "0:"}, "Unknown value for settings"),
+    refusedSet("one_kind_twice", {"-set", "0:ds,ds,pu"}, "Invalid combination of bank settings"),
+};
+
+INSTANTIATE_TEST_SUITE_P(RefusedSet, ToolRun, testing::ValuesIn(kRefusedSetCases), caseName);
+
+// What one run programs is still there for the next process, even after a power
+// cycle: the tool clears SEE, so its writes reach EEPROM.
+TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
+    const std::string machine = boardWithExtension("\nregister 0xF4 0x01", "\nregister 0xF9 0x10");
+    Sandbox sandbox;
+    Invocation run;
+    run.config = machine;
+
+    run.arguments = {"-board", "0", "-set", "0:ds,pu,in", "1:se,pd,ni"};
+    expectOutcome(runTool(sandbox, run),
+                  {"Done.\n", "", 0,
+                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "00 00 FF 01 00 00 01") +
+                       extensionExpander(0, "00 01 01 01 01 00 10") + writeDS4520(0, "05 00 FD 01") +
+                       writeDS4510(0, "02", "00 01 01 00") + readDS4520(0, "05 00 FD 01 05 00 00") +
+                       readDS4510(0, "02 00 01 01 00 02 00") + releaseWithProbe(0)},
+                  builtTool());
+
+    Invocation powerCycle = run;
+    powerCycle.program = platform().bin / platform().simulatorCommandFile();
+    powerCycle.arguments = {"power-cycle", "0"};
+    const Outcome cycled = runTool(sandbox, powerCycle);
+    ASSERT_EQ(0, cycled.process.status) << cycled.process.err;
+
+    run.arguments = {"-board", "0", "-get"};
+    expectOutcome(runTool(sandbox, run),
+                  {"Board 0 is a Vexa Lynx 752\n"
+                   "Bank 0 \"Front GPIO\":\n"
+                   "\tOutputs are inverted; set to inverted\n"
+                   "\tInputs have pull-ups; set to pull-ups\n"
+                   "\tInputs are differential; set to differential\n"
+                   "Bank 1 \"GPIO Port A\":\n"
+                   "\tOutputs are not-inverted; set to not-inverted\n"
+                   "\tInputs have pull-downs; set to pull-downs\n"
+                   "\tInputs are single-ended; set to single-ended\n"
+                   "Bank 2 \"GPIO Port B\":\n"
+                   "\tOutputs are not-inverted; set to not-inverted\n"
+                   "\tInputs have pull-downs; set to pull-downs\n"
+                   "\tInputs are single-ended; not set\n"
+                   "Done.\n",
+                   "", 0,
+                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 05 00 01") +
+                       extensionExpander(0, "02 00 01 01 00 02 10") + report(0, 0x752) + releaseWithProbe(0)},
+                  builtTool());
+}
+
+} // namespace
+} // namespace vexa::e2e

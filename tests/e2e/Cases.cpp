@@ -1,0 +1,106 @@
+#include "Cases.h"
+
+#include <stdexcept>
+
+namespace vexa::e2e {
+
+const char kMachine[] = R"(slots 6
+write-cycle-ms 0
+board 0 type 0x752
+expander 0 IOS0 DS4520
+expander 0 IOS1 DS4510
+board 1 type 0x7510
+expander 1 IOS0 DS4520
+expander 1 IOS1 DS4510
+board 2 type 0xB63
+expander 2 IOS0 DS4520
+board 3 type 0x754
+expander 3 IOS0 DS4520
+board 4 type 0xA61
+expander 4 IOS0 DS4520
+expander 4 IOS1 DS4510
+board 5 type 0x752
+expander 5 IOS0 DS4520
+)";
+
+Lines constructBoard(int board) {
+    switch (board) {
+    case 0:
+        return selectBoard(0, 0x752) + frontExpander(0) + extensionExpander(0);
+    case 1:
+        return selectBoard(1, 0x7510) + frontExpander(1) + fixedExpander(1);
+    case 2:
+        return selectBoard(2, 0xB63) + frontExpander(2);
+    case 4:
+        return selectBoard(4, 0xA61) + frontExpander(4) + extensionExpander(4);
+    case 5:
+        return selectBoard(5, 0x752) + frontExpander(5) + probeUnanswered(5, "IOS1");
+    }
+    throw std::logic_error("board " + std::to_string(board) + " of the machine has no GPIO layout");
+}
+
+Lines releaseBoard(int board) {
+    // Only the layouts of 0x752 and 0x7510 probe their first bus once more.
+    return board == 2 || board == 4 ? closeBoard(board) : releaseWithProbe(board);
+}
+
+const char kWarning[] = "WARNING: all parameters must be set on this bank\n";
+
+const char kUsage[] = "Usage: @PROGRAM@<options>\n"
+                      "Options:\n"
+                      "\t-b[oard] <board_index>\n"
+                      "\t\tUse board at <board_index>\n"
+                      "\t-f[orce]\n"
+                      "\t\tForce progam GPIO bank settings (does not imply -s)\n"
+                      "\t-g[et]\n"
+                      "\t\tRead and show GPIO bank settings\n"
+                      "\t-s[et] <bank>:<settings> [..]\n"
+                      "\t\tProgram GPIO bank settings\n"
+                      "\t\t<bank> is the bank number, or \"all\" to set all banks\n"
+                      "\t\t<settings> is in the form <signal>,<pull-up-down>,<inversion>\n"
+                      "\t\t<signal> is either \"ds|differential\", or \"se|single-ended\"\n"
+                      "\t\t<pull-up-down> is either \"pu|pull-up\", or \"pd|pull-down\"\n"
+                      "\t\t<inversion> is either \"in[verted]\", or \"ni|not-inverted\"\n"
+                      "\t\tAlternatively, \"default\" can be used for <settings> to set the\n"
+                      "\t\tdefault values for the bank, or \"clear|dip-switch\" can be used\n"
+                      "\t\tto control the settings on the GPIO extension\n"
+                      "\t\tboard via the dip-switch (bank settings will be erased)\n"
+                      "\t-x | -exclude\n"
+                      "\t\tExclude optional GPIO banks (must be set before -b to be effective)\n"
+                      "\t-v[erbose]\n"
+                      "\t\tVerbose output\n";
+
+std::string failure(const std::string& message) {
+    return "Exception caught: " + message + "\n";
+}
+
+std::string unsetBank(int number, const char* name) {
+    return "Bank " + std::to_string(number) + " \"" + name +
+           "\":\n"
+           "\tOutputs are not-inverted; not set\n"
+           "\tInputs have pull-ups; not set\n"
+           "\tInputs are single-ended; not set\n";
+}
+
+void PrintTo(const Case& row, std::ostream* stream) {
+    *stream << row.name << ": vexa-gpio";
+    for (const std::string& argument : row.arguments) {
+        *stream << " '" << argument << "'";
+    }
+}
+
+std::string caseName(const testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+TEST_P(ToolRun, DoesExactlyWhatIsExpected) {
+    const Case& row = GetParam();
+    Sandbox sandbox;
+    Invocation run;
+    run.arguments = row.arguments;
+    run.config = row.config;
+    run.environment = row.environment;
+    expectOutcome(runTool(sandbox, run), row.expected, builtTool());
+}
+
+} // namespace vexa::e2e

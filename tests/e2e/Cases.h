@@ -1,0 +1,56 @@
+#pragma once
+// One table row of the end-to-end suite: a command line run against a simulated
+// machine, and everything the run must do. The tables instantiate ToolRun with
+// INSTANTIATE_TEST_SUITE_P(<group>, ToolRun, testing::ValuesIn(<table>), caseName).
+
+#include "Harness.h"
+#include "LibraryCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexa::e2e {
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+struct Case {
+    Case(std::string name_, std::vector<std::string> arguments_, std::string config_, Expected expected_,
+         Environment environment_ = {})
+        : name(std::move(name_)), arguments(std::move(arguments_)), config(std::move(config_)),
+          expected(std::move(expected_)), environment(std::move(environment_)) {}
+
+    std::string name; // letters, digits and '_' only: it names the test
+    std::vector<std::string> arguments;
+    std::string config; // the simulated machine
+    Expected expected;
+    Environment environment; // further variables for the tool
+};
+
+void PrintTo(const Case& row, std::ostream* stream);
+std::string caseName(const testing::TestParamInfo<Case>& info);
+
+class ToolRun : public testing::TestWithParam<Case> {};
+
+// A machine with one board of each GPIO layout, and one whose extension is missing;
+// EEPROM writes take no time.
+//   0: 0x752 with extension   1: 0x7510         2: 0xB63        3: 0x754 (no layout)
+//   4: 0xA61 with extension   5: 0x752 without extension
+extern const char kMachine[];
+constexpr int kSlots = 6;
+// The library calls of building board n of kMachine as it is when new, and of
+// releasing it; the layout tests spell these blocks out.
+Lines constructBoard(int board);
+Lines releaseBoard(int board);
+
+// Texts of the tool's output.
+std::string failure(const std::string& message); // the "Exception caught: " line
+extern const char kWarning[];                    // the report's warning line
+extern const char kUsage[];                      // the usage text, "@PROGRAM@" for the path
+// The report block of a bank whose three pins are released and read low.
+std::string unsetBank(int number, const char* name);
+
+} // namespace vexa::e2e

@@ -1,0 +1,80 @@
+// The command line: options, their arguments, every message of the argument loop,
+// the order in which boards are opened and released, and the exit status.
+
+#include "Cases.h"
+
+namespace vexa::e2e {
+namespace {
+
+const Lines kStart = maxDevices(kSlots);
+
+const std::string kUnknownOption = failure("Unknown option");
+const std::string kMissingArgument = failure("Missing argument for option");
+const std::string kInvalidIndex = failure("Invalid board index");
+
+const Case kCommandLineCases[] = {
+    {"no_arguments", {}, kMachine, {"Done.\n", "", 0, kStart}},
+    {"help", {"-help"}, kMachine, {std::string(kUsage) + "Done.\n", "", 0, kStart}},
+    {"help_with_two_minus_signs", {"--help"}, kMachine, {std::string(kUsage) + "Done.\n", "", 0, kStart}},
+    {"help_in_upper_case", {"-HELP"}, kMachine, {"", kUnknownOption, 1, kStart}},
+    {"help_abbreviated", {"-he"}, kMachine, {"", kUnknownOption, 1, kStart}},
+    {"help_with_three_minus_signs", {"---help"}, kMachine, {"", kUnknownOption, 1, kStart}},
+    {"help_does_not_end_the_run", {"-h", "get"}, kMachine, {kUsage, kUnknownOption, 1, kStart}},
+
+    {"board_as_last_argument", {"-board"}, kMachine, {"", kMissingArgument, 1, kStart}},
+    {"board_with_negative_index", {"-board", "-1"}, kMachine, {"", kMissingArgument, 1, kStart}},
+    {"board_with_empty_argument", {"-board", ""}, kMachine, {"", kMissingArgument, 1, kStart}},
+    {"board_index_beyond_32_bits", {"-board", "99999999999"}, kMachine, {"", kInvalidIndex, 1, kStart}},
+    {"board_index_equal_to_slot_count", {"-b", "6"}, kMachine, {"", kInvalidIndex, 1, kStart}},
+    {"board_abc_is_board_0",
+     {"-board", "abc"},
+     kMachine,
+     {"Done.\n", "", 0, kStart + constructBoard(0) + releaseBoard(0)}},
+    {"double_minus_short_forms",
+     {"--b", "2", "--g"},
+     kMachine,
+     {"Board 2 is a Vexa Osprey B63\n" + unsetBank(0, "Front GPIO") + "Done.\n", kWarning, 0,
+      kStart + constructBoard(2) + report(2, 0xB63) + releaseBoard(2)}},
+
+    // Each board is released, inventory first, before the next one is opened, and
+    // every board opened is closed exactly once, whatever ends the run.
+    {"second_board_replaces_the_first",
+     {"-board", "0", "-board", "1"},
+     kMachine,
+     {"Done.\n", "", 0, kStart + constructBoard(0) + releaseBoard(0) + constructBoard(1) + releaseBoard(1)}},
+    {"invalid_index_keeps_the_current_board",
+     {"-board", "0", "-board", "7"},
+     kMachine,
+     {"", kInvalidIndex, 1, kStart + constructBoard(0) + releaseBoard(0)}},
+    {"force_does_not_take_an_argument",
+     {"-board", "2", "-force", "1"},
+     kMachine,
+     {"", kUnknownOption, 1, kStart + constructBoard(2) + releaseBoard(2)}},
+    {"failed_open_after_releasing_the_first_board",
+     {"-board", "0", "-board", "1"},
+     "write-cycle-ms 0\n"
+     "board 0 type 0x752\n"
+     "expander 0 IOS0 DS4520\n"
+     "expander 0 IOS1 DS4510\n"
+     "board 1 type 0x752 fail-open\n",
+     {"", failure("Failed to open board"), 1, maxDevices(2) + constructBoard(0) + releaseBoard(0) + openFails(1)}},
+    {"unsupported_board_is_still_closed",
+     {"-board", "3", "-get"},
+     kMachine,
+     {"", failure("Board is not supported"), 1, kStart + selectBoard(3, 0x754) + closeBoard(3)}},
+
+    {"get_without_board", {"-get"}, kMachine, {"", failure("No board selected"), 1, kStart}},
+    {"set_without_board_is_refused_before_its_argument",
+     {"-set"},
+     kMachine,
+     {"", failure("No board selected"), 1, kStart}},
+    {"set_without_argument",
+     {"-board", "2", "-set", "-get"},
+     kMachine,
+     {"", kMissingArgument, 1, kStart + constructBoard(2) + releaseBoard(2)}},
+};
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, ToolRun, testing::ValuesIn(kCommandLineCases), caseName);
+
+} // namespace
+} // namespace vexa::e2e

@@ -1,0 +1,227 @@
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vexa::e2e {
+
+namespace {
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+Platform platformFromEnvironment() {
+    Platform platform;
+    const std::string name = variable("VEXA_E2E_PLATFORM");
+    platform.bin = variable("VEXA_E2E_BIN");
+    if ((name != "linux" && name != "windows") || platform.bin.empty()) {
+        throw std::runtime_error("set VEXA_E2E_PLATFORM to linux or windows and VEXA_E2E_BIN to the build's bin folder");
+    }
+    platform.windows = name == "windows";
+    if (platform.windows) {
+        platform.wineRun = variable("VEXA_E2E_WINE_RUN");
+        if (platform.wineRun.empty()) {
+            throw std::runtime_error("set VEXA_E2E_WINE_RUN to the program that runs Windows programs under Wine");
+        }
+    }
+    if (!fs::exists(platform.bin / platform.toolFile())) {
+        throw std::runtime_error("no " + platform.toolFile() + " in " + platform.bin.string());
+    }
+    return platform;
+}
+
+std::vector<std::string> readLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream stream(file, std::ios::binary);
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + '\n';
+    }
+    return text;
+}
+
+// The test's own environment, less everything that steers the tool or the simulator,
+// so that each run gets exactly the settings its case gives.
+std::vector<std::string> baseEnvironment() {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (!startsWith(text, "VEXA_SIM_") && !startsWith(text, "VEXADIR5") && !startsWith(text, "VEXA_E2E_")) {
+            environment.push_back(text);
+        }
+    }
+    return environment;
+}
+
+} // namespace
+
+std::string Platform::toolFile() const {
+    return windows ? "vexa-gpio.exe" : "vexa-gpio";
+}
+
+std::string Platform::simulatorCommandFile() const {
+    return windows ? "vexa-sim.exe" : "vexa-sim";
+}
+
+char Platform::separator() const {
+    return windows ? '\\' : '/';
+}
+
+std::string Platform::halFile(const std::string& variant) const {
+    const std::string base = variant.empty() ? "vexa_hal" : "vexa_hal_" + variant;
+    return windows ? base + ".dll" : "lib" + base + ".so";
+}
+
+std::string Platform::environmentPath(const fs::path& path) const {
+    return windows ? "Z:" + path.string() : path.string();
+}
+
+std::string Platform::programPath(const fs::path& path) const {
+    // Wine hands a program started by its Unix path the DOS form of that path.
+    return windows ? replaceAll("Z:" + path.string(), "/", "\\") : path.string();
+}
+
+std::string Platform::lineEnds(const std::string& text) const {
+    return windows ? replaceAll(text, "\n", "\r\n") : text;
+}
+
+const Platform& platform() {
+    static const Platform instance = platformFromEnvironment();
+    return instance;
+}
+
+fs::path builtTool() {
+    return platform().bin / platform().toolFile();
+}
+
+Sandbox::Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "vexa-e2e-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder: " + std::string(std::strerror(errno)));
+    }
+    folder = pattern;
+}
+
+Sandbox::~Sandbox() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+void Sandbox::write(const std::string& relative, const std::string& text) const {
+    const fs::path file = path(relative);
+    fs::create_directories(file.parent_path());
+    std::ofstream stream(file, std::ios::binary);
+    stream << text;
+    if (!stream.flush()) {
+        throw std::runtime_error("cannot write " + file.string());
+    }
+}
+
+fs::path Sandbox::stageTool(const std::string& relative, Library library) const {
+    const Platform& build = platform();
+    const fs::path target = path(relative);
+    fs::create_directories(target);
+    fs::copy_file(build.bin / build.toolFile(), target / build.toolFile());
+    // A library the tool links at start must sit beside it.
+    for (const fs::directory_entry& entry : fs::directory_iterator(build.bin)) {
+        if (entry.path().filename().string().find("vexa_auxport") != std::string::npos) {
+            fs::copy_file(entry.path(), target / entry.path().filename());
+        }
+    }
+    const fs::path hal = target / build.halFile();
+    switch (library) {
+    case Library::Full:
+        fs::copy_file(build.bin / build.halFile(), hal);
+        break;
+    case Library::NoWrite:
+        fs::copy_file(build.bin / build.halFile("nowrite"), hal);
+        break;
+    case Library::NoInit:
+        fs::copy_file(build.bin / build.halFile("noinit"), hal);
+        break;
+    case Library::Missing:
+        break;
+    case Library::NotALibrary:
+        write(fs::relative(hal, folder).string(), "This is not a library.\n");
+        break;
+    }
+    return target / build.toolFile();
+}
+
+Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
+    const Platform& build = platform();
+    sandbox.write("sim.conf", run.config);
+    if (!run.priorState.empty()) {
+        sandbox.write("sim.state", run.priorState);
+    }
+    fs::remove(sandbox.path("sim.trace"));
+    std::vector<std::string> command;
+    if (build.windows) {
+        command.push_back(build.wineRun.string());
+    }
+    command.push_back((run.program.empty() ? builtTool() : run.program).string());
+    command.insert(command.end(), run.arguments.begin(), run.arguments.end());
+
+    std::vector<std::string> environment = baseEnvironment();
+    environment.push_back("VEXA_SIM_CONFIG=" + build.environmentPath(sandbox.path("sim.conf")));
+    environment.push_back("VEXA_SIM_STATE=" + build.environmentPath(sandbox.path("sim.state")));
+    environment.push_back("VEXA_SIM_TRACE=" + build.environmentPath(sandbox.path("sim.trace")));
+    for (const auto& [name, value] : run.environment) {
+        environment.push_back(name + "=" + value);
+    }
+
+    // Wine may need to start its server first, which takes seconds.
+    const std::chrono::seconds timeLimit(build.windows ? 60 : 10);
+    Outcome outcome;
+    outcome.process = runProcess(command, environment, sandbox.root().string(), timeLimit);
+    outcome.trace = readLines(sandbox.path("sim.trace"));
+    return outcome;
+}
+
+void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::path& tool) {
+    const Platform& build = platform();
+    const ProcessResult& process = outcome.process;
+    ASSERT_EQ("", process.spawnError) << "the tool could not be started";
+    EXPECT_FALSE(process.timedOut) << "the tool did not end in time and was killed";
+    EXPECT_EQ(0, process.signal) << "the tool was ended by a signal";
+    EXPECT_EQ(build.lineEnds(replaceAll(expected.out, "@PROGRAM@", build.programPath(tool))), process.out)
+        << "standard output";
+    EXPECT_EQ(build.lineEnds(expected.err), process.err) << "standard error";
+    EXPECT_EQ(expected.status, process.status) << "exit status";
+    EXPECT_EQ(joinLines(expected.trace), joinLines(outcome.trace)) << "library trace";
+}
+
+} // namespace vexa::e2e

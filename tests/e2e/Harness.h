@@ -1,0 +1,97 @@
+#pragma once
+// Runs the real tool against the simulated hardware library, each run in a fresh
+// temporary folder, on Linux or under Wine, and checks everything it did: standard
+// output, standard error, exit status and the library's trace.
+
+#include "Process.h"
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexa::e2e {
+
+namespace fs = std::filesystem;
+
+// The build under test, from the environment: VEXA_E2E_PLATFORM (linux or windows),
+// VEXA_E2E_BIN (its bin folder) and, for windows, VEXA_E2E_WINE_RUN (the wrapper that
+// runs a Windows program under Wine).
+struct Platform {
+    bool windows = false;
+    fs::path bin;
+    fs::path wineRun;
+
+    std::string toolFile() const;
+    std::string simulatorCommandFile() const; // vexa-sim
+    char separator() const;                   // of paths as the program reads them
+    // The hardware library's file name, or that of a variant ("nowrite", "noinit").
+    std::string halFile(const std::string& variant = "") const;
+    // A path as the program sees it in its environment.
+    std::string environmentPath(const fs::path& path) const;
+    // A path as the program receives it as its argument 0.
+    std::string programPath(const fs::path& path) const;
+    // Text with the line ends the program's streams have.
+    std::string lineEnds(const std::string& text) const;
+};
+
+// Throws std::runtime_error when the environment does not name a usable build.
+const Platform& platform();
+
+// What a staged bin folder gets as its hardware library.
+enum class Library { Full, NoWrite, NoInit, Missing, NotALibrary };
+
+// A fresh temporary folder, removed with everything in it when the object goes.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const fs::path& root() const { return folder; }
+    fs::path path(const std::string& relative) const { return folder / relative; }
+    void write(const std::string& relative, const std::string& text) const;
+
+    // A copy of the tool (with any auxiliary-port library beside it) in <root>/<folder>,
+    // with `library` as its hardware library there; returns the tool's path.
+    fs::path stageTool(const std::string& folder, Library library) const;
+
+private:
+    fs::path folder;
+};
+
+struct Invocation {
+    std::vector<std::string> arguments;
+    std::string config;                                          // the simulator's configuration file
+    std::string priorState;                                      // the state file before the run; empty: none
+    fs::path program;                                            // empty: the tool in the build's bin folder
+    std::vector<std::pair<std::string, std::string>> environment; // further variables, values as given
+};
+
+struct Outcome {
+    ProcessResult process;
+    std::vector<std::string> trace; // the trace file's lines, line ends removed
+};
+
+// Runs the tool (or another program of the build) once in `sandbox`. The simulator's
+// files are in the sandbox: sim.conf, sim.state, and sim.trace, which holds the calls
+// of this run only. No VEXADIR5* or VEXA_SIM_* variable is passed on unless given.
+Outcome runTool(const Sandbox& sandbox, const Invocation& run);
+
+// What a run must do. `out` and `err` are written with "\n"; "@PROGRAM@" in `out`
+// stands for the program path that the tool prints in its usage line.
+struct Expected {
+    std::string out;
+    std::string err;
+    int status = 0;
+    std::vector<std::string> trace;
+};
+
+// Checks the whole outcome with gtest expectations; `tool` is the program that ran.
+void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::path& tool);
+
+// The tool of the build under test.
+fs::path builtTool();
+
+} // namespace vexa::e2e

@@ -1,0 +1,27 @@
+#pragma once
+// Runs one program as a child process and collects its two output streams and its
+// exit status, with a time limit so that a hung program fails a test instead of
+// hanging the run.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vexa::e2e {
+
+struct ProcessResult {
+    std::string out;
+    std::string err;
+    int status = -1;        // exit status; -1 when the process did not exit normally
+    int signal = 0;         // the signal that ended it, if one did
+    bool timedOut = false;  // killed because it ran past the time limit
+    std::string spawnError; // why it could not be started; empty when it was
+};
+
+// `command[0]` is the program's path (no PATH search); `environment` is the whole
+// environment of the child, "NAME=value" each. The child starts in
+// `workingDirectory`, with /dev/null as standard input.
+ProcessResult runProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment,
+                         const std::string& workingDirectory, std::chrono::milliseconds timeLimit);
+
+} // namespace vexa::e2e
