@@ -1,0 +1,176 @@
+#include "Chip.h"
+
+namespace vexa::sim {
+
+namespace {
+
+constexpr std::uint8_t bitOf(unsigned pin) {
+    return static_cast<std::uint8_t>(1u << pin);
+}
+
+// One I/O control register per pin (bit 0 counts), pin 0 at 0xF7 and pin 3 at 0xF4.
+const ChipLayout kDS4510{
+    ChipType::DS4510,
+    "DS4510",
+    {
+        {{0xF0, bitOf(0)}, {0xF7, 0x01}, {0xF8, bitOf(0)}},
+        {{0xF0, bitOf(1)}, {0xF6, 0x01}, {0xF8, bitOf(1)}},
+        {{0xF0, bitOf(2)}, {0xF5, 0x01}, {0xF8, bitOf(2)}},
+        {{0xF0, bitOf(3)}, {0xF4, 0x01}, {0xF8, bitOf(3)}},
+    },
+    {
+        {0xF0, RegisterKind::NonVolatile, 0x00, "pull-up enable"},
+        {0xF4, RegisterKind::NonVolatile, 0x01, "I/O control pin 3"},
+        {0xF5, RegisterKind::NonVolatile, 0x01, "I/O control pin 2"},
+        {0xF6, RegisterKind::NonVolatile, 0x01, "I/O control pin 1"},
+        {0xF7, RegisterKind::NonVolatile, 0x01, "I/O control pin 0"},
+        {0xF8, RegisterKind::Status, 0x00, "I/O status"},
+        {0xF9, RegisterKind::Configuration, 0x00, "configuration"},
+    },
+    {0xF9, 0x10},
+};
+
+// One bit per pin: pins 0..7 in the first register of each pair, pin 8 in bit 0 of the second.
+const ChipLayout kDS4520{
+    ChipType::DS4520,
+    "DS4520",
+    {
+        {{0xF0, bitOf(0)}, {0xF2, bitOf(0)}, {0xF8, bitOf(0)}},
+        {{0xF0, bitOf(1)}, {0xF2, bitOf(1)}, {0xF8, bitOf(1)}},
+        {{0xF0, bitOf(2)}, {0xF2, bitOf(2)}, {0xF8, bitOf(2)}},
+        {{0xF0, bitOf(3)}, {0xF2, bitOf(3)}, {0xF8, bitOf(3)}},
+        {{0xF0, bitOf(4)}, {0xF2, bitOf(4)}, {0xF8, bitOf(4)}},
+        {{0xF0, bitOf(5)}, {0xF2, bitOf(5)}, {0xF8, bitOf(5)}},
+        {{0xF0, bitOf(6)}, {0xF2, bitOf(6)}, {0xF8, bitOf(6)}},
+        {{0xF0, bitOf(7)}, {0xF2, bitOf(7)}, {0xF8, bitOf(7)}},
+        {{0xF1, bitOf(0)}, {0xF3, bitOf(0)}, {0xF9, bitOf(0)}},
+    },
+    {
+        {0xF0, RegisterKind::NonVolatile, 0x00, "pull-up enable 0"},
+        {0xF1, RegisterKind::NonVolatile, 0x00, "pull-up enable 1"},
+        {0xF2, RegisterKind::NonVolatile, 0xFF, "I/O control 0"},
+        {0xF3, RegisterKind::NonVolatile, 0x01, "I/O control 1"},
+        {0xF4, RegisterKind::Configuration, 0x00, "configuration"},
+        {0xF8, RegisterKind::Status, 0x00, "I/O status 0"},
+        {0xF9, RegisterKind::Status, 0x00, "I/O status 1"},
+    },
+    {0xF4, 0x01},
+};
+
+const char* const kExternalLevelNames[] = {"floating", "low", "high"};
+const char* const kPinSettingNames[] = {"released", "pulled-up", "driven-low", "invalid"};
+
+} // namespace
+
+const char* externalLevelName(ExternalLevel level) {
+    return kExternalLevelNames[static_cast<int>(level)];
+}
+
+const char* pinSettingName(PinSetting setting) {
+    return kPinSettingNames[static_cast<int>(setting)];
+}
+
+const ChipLayout& chipLayout(ChipType type) {
+    return type == ChipType::DS4510 ? kDS4510 : kDS4520;
+}
+
+RegisterKind registerKind(const ChipLayout& layout, std::uint8_t address) {
+    if (address < kUserMemorySize) {
+        return RegisterKind::UserMemory;
+    }
+    for (const NamedRegister& named : layout.registers) {
+        if (named.address == address) {
+            return named.kind;
+        }
+    }
+    return RegisterKind::Reserved;
+}
+
+RegisterImage factoryImage(ChipType type) {
+    RegisterImage image{};
+    for (const NamedRegister& named : chipLayout(type).registers) {
+        image[named.address] = named.factoryValue;
+    }
+    return image;
+}
+
+ChipMemory powerUpMemory(const RegisterImage& powerUp) {
+    ChipMemory memory;
+    memory.sram = powerUp;
+    memory.eeprom = powerUp;
+    return memory;
+}
+
+Chip::Chip(ChipType type, const RegisterImage& powerUp, const ExternalLevels& external)
+    : memory(powerUpMemory(powerUp)), chipLayoutData(&chipLayout(type)), externalLevels(external) {}
+
+std::uint8_t Chip::read(std::uint8_t address) const {
+    switch (registerKind(layout(), address)) {
+    case RegisterKind::Reserved:
+        return 0;
+    case RegisterKind::Status: {
+        std::uint8_t value = 0;
+        for (unsigned pin = 0; pin < layout().pins.size(); ++pin) {
+            const RegisterBit& status = layout().pins[pin].status;
+            if (status.address == address && pinLevel(pin)) {
+                value = static_cast<std::uint8_t>(value | status.mask);
+            }
+        }
+        return value;
+    }
+    default:
+        return memory.sram[address];
+    }
+}
+
+bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count) {
+    std::array<bool, kPageCount> touched{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto address = static_cast<std::uint8_t>(start + i);
+        const RegisterKind kind = registerKind(layout(), address);
+        if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
+            continue;
+        }
+        memory.sram[address] = bytes[i];
+        const bool shadowed = kind == RegisterKind::NonVolatile && !bit(layout().see);
+        if (kind == RegisterKind::UserMemory || shadowed) {
+            memory.eeprom[address] = bytes[i];
+            touched[address / kPageSize] = true;
+        }
+    }
+    bool eepromWritten = false;
+    for (unsigned page = 0; page < kPageCount; ++page) {
+        if (touched[page]) {
+            ++memory.pageWrites[page];
+            eepromWritten = true;
+        }
+    }
+    return eepromWritten;
+}
+
+PinSetting Chip::pinSetting(unsigned pin) const {
+    const PinRegisters& where = layout().pins.at(pin);
+    const bool pullUp = bit(where.pullUp);
+    const bool drivenLow = !bit(where.control);
+    if (pullUp) {
+        return drivenLow ? PinSetting::Invalid : PinSetting::PulledUp;
+    }
+    return drivenLow ? PinSetting::DrivenLow : PinSetting::Released;
+}
+
+bool Chip::pinLevel(unsigned pin) const {
+    const PinRegisters& where = layout().pins.at(pin);
+    if (!bit(where.control)) {
+        return false;
+    }
+    switch (externalLevels.at(pin)) {
+    case ExternalLevel::High:
+        return true;
+    case ExternalLevel::Low:
+        return false;
+    default:
+        return bit(where.pullUp);
+    }
+}
+
+} // namespace vexa::sim

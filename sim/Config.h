@@ -1,0 +1,79 @@
+#pragma once
+// The simulated machine: its board slots, boards and expanders, read from a small
+// line-based file (sim/README.md) or taken from the built-in default.
+
+#include "Chip.h"
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vexa::sim {
+
+constexpr std::uint32_t kIOS0 = 0x494F5330;
+constexpr std::uint32_t kIOS1 = 0x494F5331;
+
+struct BoardConfig {
+    std::int32_t index = 0;
+    std::int32_t type = 0;
+    bool failOpen = false;
+    bool failTypeQuery = false;
+};
+
+struct ExpanderConfig {
+    std::int32_t board = 0;
+    std::uint32_t interfaceCode = kIOS0;
+    ChipType chip = ChipType::DS4520;
+    std::uint8_t busAddress = 0xA0; // 8-bit form: the 7-bit address shifted left
+    RegisterImage powerUp{};        // what the chip holds when the machine is new
+    ExternalLevels external{};      // all floating unless configured
+    bool absent = false;
+    // Transfer counts of this process, each from 1: the chip stops answering after
+    // `answeredTransfers`; the `failingRead`-th read and `failingWrite`-th write fail.
+    std::optional<std::uint64_t> answeredTransfers;
+    std::optional<std::uint64_t> failingRead;
+    std::optional<std::uint64_t> failingWrite;
+};
+
+struct Config {
+    std::string source; // the file's name, or kDefaultConfigName
+    std::int32_t slots = 0;
+    std::uint32_t writeCycleMs = 10;
+    std::optional<std::uint64_t> failingCall; // entry-point call number, from 1
+    std::vector<BoardConfig> boards;
+    std::vector<ExpanderConfig> expanders;
+
+    const BoardConfig* board(std::int32_t index) const;
+};
+
+// A refused configuration; the text names the file and line: "x.conf:7: unknown chip ...".
+class ConfigError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+extern const char kDefaultConfigName[];
+extern const char kDefaultConfigText[];
+
+// Reads a whole configuration, or throws ConfigError and gives nothing.
+Config parseConfig(std::istream& input, const std::string& name);
+
+// What the environment selects: VEXA_SIM_CONFIG, VEXA_SIM_STATE, VEXA_SIM_TRACE and
+// VEXA_SIM_FAIL_CALL.
+struct SimEnvironment {
+    std::string configPath;  // empty: the built-in default
+    std::string statePath;
+    std::string tracePath;   // empty: no trace
+    std::string failingCall; // as given; empty when unset
+
+    static SimEnvironment fromProcess();
+};
+
+// The configuration the environment names, with VEXA_SIM_FAIL_CALL applied. Throws
+// ConfigError.
+Config loadConfig(const SimEnvironment& environment);
+
+} // namespace vexa::sim

@@ -1,0 +1,81 @@
+// The hardware library's exported entry points. Defining VEXA_SIM_OMIT_<name> leaves
+// that entry point out, for the loader's tests of an incomplete library.
+
+#include "HalFront.h"
+
+#include "Format.h"
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <mutex>
+
+#ifdef _WIN32
+#define VEXA_SIM_EXPORT extern "C" __declspec(dllexport)
+#else
+#define VEXA_SIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+using vexa::sim::HalFront;
+
+std::mutex frontMutex;
+
+// Created on the first call, so the environment of that moment counts.
+HalFront& front() {
+    static HalFront instance(vexa::sim::SimEnvironment::fromProcess(), std::cerr);
+    return instance;
+}
+
+// One call at a time; nothing thrown crosses the C boundary.
+template <typename Result, typename Call>
+Result forward(Result failure, Call call) {
+    try {
+        const std::lock_guard<std::mutex> guard(frontMutex);
+        return call(front());
+    } catch (const std::exception& error) {
+        vexa::sim::printLine(std::cerr, std::string("vexa-sim: ") + error.what());
+        return failure;
+    }
+}
+
+constexpr std::int32_t kFailed = vexa::sim::status::kStateFailure;
+
+} // namespace
+
+VEXA_SIM_EXPORT std::int32_t VHalGetMaxDevices(void) {
+    return forward(kFailed, [](HalFront& hal) { return hal.getMaxDevices(); });
+}
+
+#ifndef VEXA_SIM_OMIT_VHalInitDevice
+VEXA_SIM_EXPORT void* VHalInitDevice(std::int32_t boardIndex) {
+    return forward<void*>(nullptr, [&](HalFront& hal) { return hal.initDevice(boardIndex); });
+}
+#endif
+
+VEXA_SIM_EXPORT std::int32_t VHalFreeDevice(void* board) {
+    return forward(kFailed, [&](HalFront& hal) { return hal.freeDevice(board); });
+}
+
+VEXA_SIM_EXPORT std::int32_t VHalGetBoardInfoInt(void* board, const char* key) {
+    return forward(kFailed, [&](HalFront& hal) { return hal.getBoardInfoInt(board, key); });
+}
+
+VEXA_SIM_EXPORT std::int32_t VHalGetBoardIndex(void* board, std::int32_t zero) {
+    return forward(kFailed, [&](HalFront& hal) { return hal.getBoardIndex(board, zero); });
+}
+
+VEXA_SIM_EXPORT std::int32_t VHalReadConfig(void* board, void* buffer, std::uint64_t size, std::uint32_t interfaceCode,
+                                            std::uint32_t registerAddress) {
+    return forward(kFailed,
+                   [&](HalFront& hal) { return hal.readConfig(board, buffer, size, interfaceCode, registerAddress); });
+}
+
+#ifndef VEXA_SIM_OMIT_VHalWriteConfig
+VEXA_SIM_EXPORT std::int32_t VHalWriteConfig(void* board, const void* buffer, std::uint64_t size,
+                                             std::uint32_t interfaceCode, std::uint32_t registerAddress) {
+    return forward(kFailed,
+                   [&](HalFront& hal) { return hal.writeConfig(board, buffer, size, interfaceCode, registerAddress); });
+}
+#endif

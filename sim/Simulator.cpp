@@ -1,0 +1,248 @@
+#include "Simulator.h"
+
+#include "Format.h"
+#include "Platform.h"
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+namespace vexa::sim {
+
+using namespace status;
+
+Simulator::Simulator(Config configuration, const std::string& statePath, std::ostream& errorStream)
+    : machine(std::move(configuration)), state(statePath), errors(errorStream) {
+    for (const ExpanderConfig& expander : machine.expanders) {
+        expanders.push_back({&expander, Chip(expander.chip, expander.powerUp, expander.external)});
+    }
+}
+
+Simulator::~Simulator() {
+    while (!openBoards.empty()) {
+        closeBoard(openBoards.begin()->first);
+    }
+}
+
+bool Simulator::nextCallFails() {
+    ++calls;
+    return machine.failingCall == calls;
+}
+
+void Simulator::report(const std::string& message) const {
+    printLine(errors, "vexa-sim: " + message);
+}
+
+void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
+    const ExpanderConfig& config = *expander.config;
+    expander.chip.memory = powerUpMemory(config.powerUp);
+    for (const StateEntry& entry : entries) {
+        if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
+            expander.chip.memory = entry.memory;
+        }
+    }
+}
+
+bool Simulator::save(std::int32_t board) {
+    std::vector<StateEntry> entries;
+    for (const Expander& expander : expanders) {
+        const ExpanderConfig& config = *expander.config;
+        if (config.board == board) {
+            entries.push_back({board, config.interfaceCode, config.chip, expander.chip.memory});
+        }
+    }
+    try {
+        state.replaceBoard(board, entries);
+        return true;
+    } catch (const StateError& failure) {
+        report(failure.what());
+        return false;
+    }
+}
+
+std::int32_t Simulator::openBoard(std::int32_t board) {
+    if (machine.board(board) == nullptr) {
+        return kNoBoard;
+    }
+    if (isOpen(board)) {
+        return kBusy;
+    }
+    try {
+        auto lock = std::make_unique<FileLock>(state.boardLockPath(board));
+        const std::vector<StateEntry> entries = state.load();
+        for (Expander& expander : expanders) {
+            if (expander.config->board == board) {
+                load(expander, entries);
+            }
+        }
+        openBoards.emplace(board, std::move(lock));
+        return kOk;
+    } catch (const std::runtime_error& failure) {
+        report(failure.what());
+        return kStateFailure;
+    }
+}
+
+std::int32_t Simulator::closeBoard(std::int32_t board) {
+    const auto open = openBoards.find(board);
+    if (open == openBoards.end()) {
+        return kBadHandle;
+    }
+    // The next holder of the board finds its chips ready.
+    for (const Expander& expander : expanders) {
+        if (expander.config->board == board) {
+            std::this_thread::sleep_until(expander.readyAt);
+        }
+    }
+    openBoards.erase(open);
+    return kOk;
+}
+
+Simulator::Expander* Simulator::byInterfaceCode(std::int32_t board, std::uint32_t interfaceCode) {
+    for (Expander& expander : expanders) {
+        if (expander.config->board == board && expander.config->interfaceCode == interfaceCode) {
+            return &expander;
+        }
+    }
+    return nullptr;
+}
+
+Simulator::Expander* Simulator::byBusAddress(std::int32_t board, std::uint8_t busAddress) {
+    for (Expander& expander : expanders) {
+        if (expander.config->board == board && expander.config->busAddress == busAddress) {
+            return &expander;
+        }
+    }
+    return nullptr;
+}
+
+std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction direction,
+                              std::uint32_t registerAddress, const void* buffer, std::uint64_t size) {
+    if (!isOpen(board)) {
+        return kBadHandle;
+    }
+    if (registerAddress > 0xFF || size == 0 || size > kMaxTransfer || buffer == nullptr) {
+        return kBadArgument;
+    }
+    if (expander == nullptr) {
+        return kNoAnswer;
+    }
+    const ExpanderConfig& config = *expander->config;
+    const std::uint64_t transfer = ++expander->transfers;
+    const bool reading = direction == Direction::Read;
+    const std::uint64_t numberOfItsKind = reading ? ++expander->reads : ++expander->writes;
+    if (config.absent || (config.answeredTransfers && transfer > *config.answeredTransfers)) {
+        return kNoAnswer;
+    }
+    if ((reading ? config.failingRead : config.failingWrite) == numberOfItsKind) {
+        return kInjected;
+    }
+    // Acknowledge polling: the interface retries until the chip's write cycle is over.
+    std::this_thread::sleep_until(expander->readyAt);
+    return kOk;
+}
+
+std::int32_t Simulator::readFrom(std::int32_t board, Expander* expander, std::uint32_t registerAddress,
+                                 void* buffer, std::uint64_t size) {
+    const std::int32_t admitted = admit(board, expander, Direction::Read, registerAddress, buffer, size);
+    if (admitted != kOk) {
+        return admitted;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    for (std::uint64_t i = 0; i < size; ++i) {
+        bytes[i] = expander->chip.read(static_cast<std::uint8_t>(registerAddress + i));
+    }
+    return static_cast<std::int32_t>(size);
+}
+
+std::int32_t Simulator::writeTo(std::int32_t board, Expander* expander, std::uint32_t registerAddress,
+                                const void* buffer, std::uint64_t size) {
+    const std::int32_t admitted = admit(board, expander, Direction::Write, registerAddress, buffer, size);
+    if (admitted != kOk) {
+        return admitted;
+    }
+    Chip& chip = expander->chip;
+    const ChipMemory before = chip.memory;
+    const bool eepromWritten =
+        chip.write(static_cast<std::uint8_t>(registerAddress), static_cast<const std::uint8_t*>(buffer), size);
+    if (!save(board)) {
+        chip.memory = before; // a write that cannot be kept did not happen
+        return kStateFailure;
+    }
+    if (eepromWritten) {
+        expander->readyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(machine.writeCycleMs);
+    }
+    return static_cast<std::int32_t>(size);
+}
+
+std::int32_t Simulator::read(std::int32_t board, std::uint32_t interfaceCode, std::uint32_t registerAddress,
+                             void* buffer, std::uint64_t size) {
+    return readFrom(board, byInterfaceCode(board, interfaceCode), registerAddress, buffer, size);
+}
+
+std::int32_t Simulator::write(std::int32_t board, std::uint32_t interfaceCode, std::uint32_t registerAddress,
+                              const void* buffer, std::uint64_t size) {
+    return writeTo(board, byInterfaceCode(board, interfaceCode), registerAddress, buffer, size);
+}
+
+std::int32_t Simulator::readAtBusAddress(std::int32_t board, std::uint8_t busAddress, std::uint32_t registerAddress,
+                                         void* buffer, std::uint64_t size) {
+    return readFrom(board, byBusAddress(board, busAddress), registerAddress, buffer, size);
+}
+
+std::int32_t Simulator::writeAtBusAddress(std::int32_t board, std::uint8_t busAddress,
+                                          std::uint32_t registerAddress, const void* buffer, std::uint64_t size) {
+    return writeTo(board, byBusAddress(board, busAddress), registerAddress, buffer, size);
+}
+
+bool Simulator::loadAll() {
+    try {
+        const std::vector<StateEntry> entries = state.load();
+        for (Expander& expander : expanders) {
+            load(expander, entries);
+        }
+        return true;
+    } catch (const StateError& failure) {
+        report(failure.what());
+        return false;
+    }
+}
+
+std::int32_t Simulator::powerCycle(std::int32_t board) {
+    if (!isOpen(board)) {
+        return kBadHandle;
+    }
+    for (Expander& expander : expanders) {
+        if (expander.config->board == board) {
+            std::this_thread::sleep_until(expander.readyAt);
+            expander.chip.powerCycle();
+        }
+    }
+    return save(board) ? kOk : kStateFailure;
+}
+
+std::int32_t Simulator::reset() {
+    std::vector<std::int32_t> boards;
+    for (const BoardConfig& board : machine.boards) {
+        if (!isOpen(board.index)) {
+            boards.push_back(board.index);
+        }
+    }
+    std::sort(boards.begin(), boards.end()); // one order for every process: no deadlock
+    try {
+        std::vector<std::unique_ptr<FileLock>> held;
+        for (const std::int32_t board : boards) {
+            held.push_back(std::make_unique<FileLock>(state.boardLockPath(board)));
+        }
+        state.clear();
+    } catch (const std::runtime_error& failure) {
+        report(failure.what());
+        return kStateFailure;
+    }
+    for (Expander& expander : expanders) {
+        expander.chip.memory = powerUpMemory(expander.config->powerUp);
+    }
+    return kOk;
+}
+
+} // namespace vexa::sim

@@ -1,0 +1,198 @@
+#include "StateFile.h"
+
+#include "Format.h"
+#include "Platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace vexa::sim {
+
+namespace {
+
+const char kHeader[] = "vexa-sim state 1";
+
+// The words of each line of an entry, in order.
+const char kExpanderWord[] = "expander";
+const char kSramWord[] = "sram";
+const char kEepromWord[] = "eeprom";
+const char kWritesWord[] = "writes";
+
+const char* chipName(ChipType chip) {
+    return chipLayout(chip).name;
+}
+
+std::string imageText(const RegisterImage& image) {
+    return hexBytes(image.data(), image.size(), "");
+}
+
+class StateParser {
+public:
+    StateParser(std::istream& stream, const std::string& fileName) : input(stream), name(fileName) {}
+
+    std::vector<StateEntry> parse() {
+        std::string header;
+        std::getline(input, header);
+        ++lineNumber;
+        if (header != kHeader) {
+            fail("not a vexa-sim state file of this version");
+        }
+        std::vector<StateEntry> entries;
+        for (std::vector<std::string> words = nextLine(); !words.empty(); words = nextLine()) {
+            entries.push_back(entry(words));
+        }
+        return entries;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& message) const {
+        throw StateError(name + ":" + std::to_string(lineNumber) + ": " + message);
+    }
+
+    // Empty at the end of the file.
+    std::vector<std::string> nextLine() {
+        std::string line;
+        if (!std::getline(input, line)) {
+            return {};
+        }
+        ++lineNumber;
+        std::istringstream stream(line);
+        std::vector<std::string> words;
+        for (std::string word; stream >> word;) {
+            words.push_back(word);
+        }
+        if (words.empty()) {
+            fail("empty line");
+        }
+        return words;
+    }
+
+    std::vector<std::string> expect(const char* first, std::size_t count) {
+        std::vector<std::string> words = nextLine();
+        if (words.size() != count || words[0] != first) {
+            fail(std::string("expected \"") + first + "\" and " + std::to_string(count - 1) + " values");
+        }
+        return words;
+    }
+
+    std::uint64_t number(const std::string& text, std::uint64_t high) const {
+        const std::optional<std::uint64_t> value = parseUnsigned(text);
+        if (!value || *value > high) {
+            fail("bad number \"" + text + "\"");
+        }
+        return *value;
+    }
+
+    RegisterImage image(const char* word) {
+        const std::string text = expect(word, 2)[1];
+        if (text.size() != 2 * kRegisterCount) {
+            fail(std::string("expected ") + std::to_string(kRegisterCount) + " bytes");
+        }
+        RegisterImage result{};
+        for (std::size_t i = 0; i < kRegisterCount; ++i) {
+            result[i] = static_cast<std::uint8_t>(number("0x" + text.substr(2 * i, 2), 0xFF));
+        }
+        return result;
+    }
+
+    StateEntry entry(const std::vector<std::string>& words) {
+        if (words.size() != 4 || words[0] != kExpanderWord) {
+            fail("expected \"expander <board> <interface> <chip>\"");
+        }
+        StateEntry result;
+        result.board = static_cast<std::int32_t>(number(words[1], 0x7FFFFFFF));
+        result.interfaceCode = static_cast<std::uint32_t>(number(words[2], 0xFFFFFFFF));
+        if (words[3] != chipName(ChipType::DS4510) && words[3] != chipName(ChipType::DS4520)) {
+            fail("unknown chip \"" + words[3] + "\"");
+        }
+        result.chip = words[3] == chipName(ChipType::DS4510) ? ChipType::DS4510 : ChipType::DS4520;
+        result.memory.sram = image(kSramWord);
+        result.memory.eeprom = image(kEepromWord);
+        const std::vector<std::string> writes = expect(kWritesWord, kPageCount + 1);
+        for (std::size_t page = 0; page < kPageCount; ++page) {
+            result.memory.pageWrites[page] = static_cast<std::uint32_t>(number(writes[page + 1], 0xFFFFFFFF));
+        }
+        return result;
+    }
+
+    std::istream& input;
+    const std::string& name;
+    unsigned lineNumber = 0;
+};
+
+} // namespace
+
+std::string formatState(const std::vector<StateEntry>& entries) {
+    std::string text = std::string(kHeader) + "\n";
+    for (const StateEntry& entry : entries) {
+        text += std::string(kExpanderWord) + " " + std::to_string(entry.board) + " " + hex(entry.interfaceCode, 8) +
+                " " + chipName(entry.chip) + "\n";
+        text += std::string(kSramWord) + " " + imageText(entry.memory.sram) + "\n";
+        text += std::string(kEepromWord) + " " + imageText(entry.memory.eeprom) + "\n";
+        text += kWritesWord;
+        for (const std::uint32_t count : entry.memory.pageWrites) {
+            text += " " + std::to_string(count);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+std::vector<StateEntry> parseState(std::istream& input, const std::string& name) {
+    return StateParser(input, name).parse();
+}
+
+std::vector<StateEntry> StateFile::read() const {
+    std::error_code error;
+    if (!std::filesystem::exists(filePath, error)) {
+        return {};
+    }
+    std::ifstream file(filePath, std::ios::binary);
+    if (!file) {
+        throw StateError(filePath + ": cannot open: " + std::generic_category().message(errno));
+    }
+    return parseState(file, filePath);
+}
+
+template <typename Action>
+auto StateFile::locked(Action action) const {
+    try {
+        const FileLock lock(filePath + ".lock");
+        return action();
+    } catch (const StateError&) {
+        throw;
+    } catch (const std::runtime_error& failure) {
+        throw StateError(failure.what());
+    }
+}
+
+std::vector<StateEntry> StateFile::load() const {
+    return locked([this] { return read(); });
+}
+
+void StateFile::replaceBoard(std::int32_t board, const std::vector<StateEntry>& entries) const {
+    locked([&] {
+        std::vector<StateEntry> kept;
+        for (const StateEntry& entry : read()) {
+            if (entry.board != board) {
+                kept.push_back(entry);
+            }
+        }
+        kept.insert(kept.end(), entries.begin(), entries.end());
+        replaceFile(filePath, formatState(kept));
+    });
+}
+
+void StateFile::clear() const {
+    locked([this] { replaceFile(filePath, formatState({})); });
+}
+
+std::string StateFile::boardLockPath(std::int32_t board) const {
+    return filePath + ".board" + std::to_string(board) + ".lock";
+}
+
+} // namespace vexa::sim

@@ -1,0 +1,151 @@
+#include "sim/Config.h"
+
+#include "SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vexa::sim {
+namespace {
+
+using testing::configFrom;
+using testing::TempDir;
+
+TEST(Config, ReadsEveryStatementAndOption) {
+    const Config config = configFrom(R"(# a comment line
+slots 6            # more slots than boards
+write-cycle-ms 0
+fail-call 12
+board 1 type -5 fail-open
+board 2 type 0xFFFFFFFF fail-type
+expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4
+  register 0xF7 0xFF
+  external 3 high
+expander 2 IOS0 DS4520
+)");
+    EXPECT_EQ(config.slots, 6);
+    EXPECT_EQ(config.writeCycleMs, 0u);
+    EXPECT_EQ(config.failingCall, 12u);
+    ASSERT_EQ(config.boards.size(), 2u);
+    EXPECT_EQ(config.board(1)->type, -5);
+    EXPECT_TRUE(config.board(1)->failOpen);
+    EXPECT_EQ(config.board(2)->type, -1);
+    EXPECT_TRUE(config.board(2)->failTypeQuery);
+    EXPECT_EQ(config.board(0), nullptr);
+
+    ASSERT_EQ(config.expanders.size(), 2u);
+    const ExpanderConfig& extension = config.expanders[0];
+    EXPECT_EQ(extension.interfaceCode, kIOS1);
+    EXPECT_EQ(extension.chip, ChipType::DS4510);
+    EXPECT_EQ(extension.busAddress, 0xB0);
+    EXPECT_TRUE(extension.absent);
+    EXPECT_EQ(extension.answeredTransfers, 3u);
+    EXPECT_EQ(extension.failingRead, 2u);
+    EXPECT_EQ(extension.failingWrite, 4u);
+    EXPECT_EQ(extension.powerUp[0xF7], 0xFF);
+    EXPECT_EQ(extension.powerUp[0xF4], 0x01) << "factory value kept";
+    EXPECT_EQ(extension.external[3], ExternalLevel::High);
+    EXPECT_EQ(extension.external[2], ExternalLevel::Floating);
+    EXPECT_EQ(config.expanders[1].busAddress, 0xA0);
+    EXPECT_FALSE(config.expanders[1].failingRead.has_value());
+}
+
+TEST(Config, SlotsDefaultToTheHighestBoardAndTheDefaultCoversTheLayouts) {
+    EXPECT_EQ(configFrom("board 3 type 1\nboard 1 type 1\n").slots, 4);
+
+    const Config config = loadConfig(SimEnvironment{});
+    EXPECT_EQ(config.source, kDefaultConfigName);
+    EXPECT_EQ(config.slots, 4);
+    EXPECT_EQ(config.writeCycleMs, 10u);
+    const std::int32_t types[] = {0x752, 0x7510, 0xB63, 0x754};
+    for (std::int32_t index = 0; index < 4; ++index) {
+        ASSERT_NE(config.board(index), nullptr);
+        EXPECT_EQ(config.board(index)->type, types[index]);
+    }
+    ASSERT_EQ(config.expanders.size(), 6u);
+    EXPECT_EQ(config.expanders[1].board, 0);
+    EXPECT_EQ(config.expanders[1].interfaceCode, kIOS1);
+    EXPECT_EQ(config.expanders[1].chip, ChipType::DS4510);
+    EXPECT_EQ(config.expanders[1].busAddress, 0xA2);
+}
+
+struct ErrorCase {
+    const char* text;
+    const char* message;
+};
+
+TEST(Config, RefusesEachErrorNamingFileAndLine) {
+    const std::string board = "board 0 type 1\n";
+    const std::string extension = board + "expander 0 IOS1 DS4510\n";
+    const ErrorCase cases[] = {
+        {"boards 2", "test.conf:1: unknown statement \"boards\""},
+        {"slots 4 5", "test.conf:1: unexpected \"5\""},
+        {"slots 1\nslots 2", "test.conf:2: slots given twice"},
+        {"slots x", "test.conf:1: bad slot count \"x\" (0 to 2147483647)"},
+        {"write-cycle-ms 2000", "test.conf:1: bad write cycle time \"2000\" (0 to 1000)"},
+        {"fail-call 0", "test.conf:1: bad call number \"0\" (1 to 18446744073709551615)"},
+        {"slots 2\nboard 2 type 1\nslots 3", "test.conf:3: slots given twice"},
+        {"slots 2\n\nboard 2 type 1", "test.conf:3: board 2 does not fit in 2 board slots"},
+        {"board 0", "test.conf:1: missing \"type\""},
+        {"board 0 kind 1", "test.conf:1: expected \"type\", not \"kind\""},
+        {"board 0 type 0x100000000", "test.conf:1: bad board type \"0x100000000\" (a 32-bit code)"},
+        {"board 0 type -0x5", "test.conf:1: bad board type \"-0x5\" (a 32-bit code)"},
+        {"board 0 type 2147483648", "test.conf:1: bad board type \"2147483648\" (a 32-bit code)"},
+        {"board 0 type 1 fail-close", "test.conf:1: unexpected \"fail-close\""},
+        {"board 0 type 1\nboard 0 type 2", "test.conf:2: board 0 is declared twice"},
+        {"expander 0 IOS0 DS4520", "test.conf:1: board 0 is not declared above"},
+        {"board 0 type 1\nexpander 0 IOS2 DS4520", "test.conf:2: unknown interface \"IOS2\" (IOS0 or IOS1)"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4530", "test.conf:2: unknown chip \"DS4530\" (DS4510 or DS4520)"},
+        {"board 0 type 1\nexpander 0 IOS0", "test.conf:2: missing chip"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520 address 0xA1",
+         "test.conf:2: bad bus address \"0xA1\" (the 8-bit form is even)"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520 answers", "test.conf:2: missing transfer count"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520 fail-read 0",
+         "test.conf:2: bad read number \"0\" (1 to 18446744073709551615)"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520\nexpander 0 IOS0 DS4510",
+         "test.conf:3: board 0 already has an expander behind IOS0"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520\nexpander 0 IOS1 DS4510 address 0xA0",
+         "test.conf:3: bus address 0xA0 is already taken on board 0"},
+        {"register 0xF0 1", "test.conf:1: register before any expander"},
+        {"external 0 high", "test.conf:1: external before any expander"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0xF8 0",
+         "test.conf:3: register 0xF8 of the DS4510 is read-only"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0x50 0",
+         "test.conf:3: register 0x50 of the DS4510 is reserved"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0xF0 0x100",
+         "test.conf:3: bad register value \"0x100\" (0 to 255)"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nexternal 4 high",
+         "test.conf:3: bad pin of the DS4510 \"4\" (0 to 3)"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nexternal 1 up",
+         "test.conf:3: unknown level \"up\" (high, low or floating)"},
+    };
+    for (const ErrorCase& c : cases) {
+        try {
+            configFrom(c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const ConfigError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message) << c.text;
+        }
+    }
+}
+
+TEST(Config, EnvironmentNamesTheFileAndTheFailingCall) {
+    const TempDir folder;
+    SimEnvironment environment = folder.environment("fail-call 3\nboard 0 type 1\n");
+    EXPECT_EQ(loadConfig(environment).failingCall, 3u);
+    environment.failingCall = "7";
+    EXPECT_EQ(loadConfig(environment).failingCall, 7u);
+
+    environment.failingCall = "seven";
+    EXPECT_THROW(loadConfig(environment), ConfigError);
+    environment.failingCall.clear();
+    environment.configPath = folder.file("missing.conf");
+    try {
+        loadConfig(environment);
+        ADD_FAILURE() << "a missing file was accepted";
+    } catch (const ConfigError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(environment.configPath + ": cannot open: ", 0), 0u) << error.what();
+    }
+}
+
+} // namespace
+} // namespace vexa::sim

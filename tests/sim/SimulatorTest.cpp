@@ -1,0 +1,215 @@
+#include "sim/Simulator.h"
+
+#include "SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace vexa::sim {
+namespace {
+
+using namespace status;
+using testing::configFrom;
+using testing::TempDir;
+
+const char kMachine[] = R"(write-cycle-ms 0
+board 0 type 0x752
+expander 0 IOS0 DS4520
+expander 0 IOS1 DS4510
+board 1 type 0x7510
+expander 1 IOS0 DS4520
+)";
+
+// One simulated process after another, all on the same state file.
+class SimulatorTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Simulator> process(const std::string& text = kMachine) {
+        return std::make_unique<Simulator>(configFrom(text), folder.file("state"), errors);
+    }
+
+    TempDir folder;
+    std::ostringstream errors;
+};
+
+std::int32_t writeByte(Simulator& sim, std::int32_t board, std::uint32_t code, std::uint32_t address,
+                       std::uint8_t value) {
+    return sim.write(board, code, address, &value, 1);
+}
+
+// The byte read, or the failure status.
+std::int32_t readByte(Simulator& sim, std::int32_t board, std::uint32_t code, std::uint32_t address) {
+    std::uint8_t value = 0;
+    const std::int32_t result = sim.read(board, code, address, &value, 1);
+    return result < 0 ? result : value;
+}
+
+TEST_F(SimulatorTest, WhatOneProcessWritesTheNextFindsUntilPowerCycleOrReset) {
+    {
+        const auto first = process();
+        ASSERT_EQ(first->openBoard(0), kOk);
+        ASSERT_EQ(writeByte(*first, 0, kIOS0, 0xF4, 0x01), 1); // SEE set: SRAM only from now on
+        ASSERT_EQ(writeByte(*first, 0, kIOS0, 0xF0, 0x07), 1);
+        ASSERT_EQ(writeByte(*first, 0, kIOS1, 0xF7, 0x00), 1);
+        EXPECT_EQ(first->closeBoard(0), kOk);
+    }
+    const auto second = process();
+    ASSERT_EQ(second->openBoard(0), kOk);
+    EXPECT_EQ(readByte(*second, 0, kIOS0, 0xF0), 0x07);
+    std::uint8_t control = 0xAA;
+    EXPECT_EQ(second->readAtBusAddress(0, 0xA2, 0xF7, &control, 1), 1);
+    EXPECT_EQ(control, 0x00);
+
+    EXPECT_EQ(second->powerCycle(0), kOk);
+    EXPECT_EQ(readByte(*second, 0, kIOS0, 0xF0), 0x00) << "written while SEE was set";
+    EXPECT_EQ(readByte(*second, 0, kIOS0, 0xF4), 0x00);
+    EXPECT_EQ(readByte(*second, 0, kIOS1, 0xF7), 0x00) << "written to EEPROM";
+    second->closeBoard(0);
+
+    EXPECT_EQ(process()->reset(), kOk);
+    const auto third = process();
+    ASSERT_EQ(third->openBoard(0), kOk);
+    EXPECT_EQ(readByte(*third, 0, kIOS1, 0xF7), 0x01);
+    EXPECT_EQ(third->chip(1).memory.pageWrites[0xF0 / kPageSize], 0u);
+}
+
+TEST_F(SimulatorTest, SavingOneBoardKeepsOthersAndForeignChipsAreNotApplied) {
+    {
+        const auto first = process();
+        ASSERT_EQ(first->openBoard(1), kOk);
+        ASSERT_EQ(writeByte(*first, 1, kIOS0, 0x00, 0x11), 1);
+        const auto second = process();
+        ASSERT_EQ(second->openBoard(0), kOk);
+        ASSERT_EQ(writeByte(*second, 0, kIOS1, 0xF0, 0x0F), 1);
+    }
+    const auto same = process();
+    ASSERT_EQ(same->openBoard(1), kOk);
+    EXPECT_EQ(readByte(*same, 1, kIOS0, 0x00), 0x11);
+
+    const auto otherChip = process("write-cycle-ms 0\nboard 0 type 1\nexpander 0 IOS1 DS4520\n");
+    ASSERT_EQ(otherChip->openBoard(0), kOk);
+    EXPECT_EQ(readByte(*otherChip, 0, kIOS1, 0xF0), 0x00);
+}
+
+TEST_F(SimulatorTest, AnOpenerWaitsForTheBoardAndNoWriteIsLost) {
+    const auto holder = process();
+    ASSERT_EQ(holder->openBoard(0), kOk);
+    std::atomic<bool> opened{false};
+    std::thread waiter([&] {
+        const auto other = process();
+        opened = other->openBoard(0) == kOk;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(opened);
+    holder->closeBoard(0);
+    waiter.join();
+    EXPECT_TRUE(opened);
+
+    // Each "process" adds one to a byte of user memory.
+    std::vector<std::thread> runs;
+    for (int i = 0; i < 8; ++i) {
+        runs.emplace_back([&] {
+            const auto run = process();
+            if (run->openBoard(0) == kOk) {
+                const std::int32_t value = readByte(*run, 0, kIOS0, 0x20);
+                writeByte(*run, 0, kIOS0, 0x20, static_cast<std::uint8_t>(value + 1));
+            }
+        });
+    }
+    for (std::thread& run : runs) {
+        run.join();
+    }
+    const auto last = process();
+    ASSERT_EQ(last->openBoard(0), kOk);
+    EXPECT_EQ(readByte(*last, 0, kIOS0, 0x20), 8);
+}
+
+struct FaultCase {
+    const char* options;
+    std::vector<std::int32_t> results; // of alternating reads and writes, a read first
+};
+
+TEST_F(SimulatorTest, ExpanderFaultsFollowTheTransferCounts) {
+    const FaultCase cases[] = {
+        {"", {1, 1, 1, 1}},
+        {"absent", {kNoAnswer, kNoAnswer}},
+        {"answers 3", {1, 1, 1, kNoAnswer, kNoAnswer}},
+        {"fail-read 2", {1, 1, kInjected, 1, 1}},
+        {"fail-write 1", {1, kInjected, 1, 1}},
+    };
+    for (const FaultCase& c : cases) {
+        const auto sim = process(std::string("board 0 type 1\nexpander 0 IOS0 DS4520 ") + c.options + "\n");
+        ASSERT_EQ(sim->openBoard(0), kOk);
+        std::vector<std::int32_t> results;
+        std::uint8_t byte = 0;
+        for (std::size_t i = 0; i < c.results.size(); ++i) {
+            results.push_back(i % 2 == 0 ? sim->read(0, kIOS0, 0x30, &byte, 1) : sim->write(0, kIOS0, 0x30, &byte, 1));
+        }
+        EXPECT_EQ(results, c.results) << c.options;
+    }
+}
+
+TEST_F(SimulatorTest, RefusesBadTransfersWithoutCountingThem) {
+    const auto sim = process("board 0 type 1\nexpander 0 IOS0 DS4520 fail-read 1\n");
+    std::uint8_t buffer[300] = {};
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, buffer, 1), kBadHandle) << "board not open";
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    EXPECT_EQ(sim->openBoard(0), kBusy);
+    EXPECT_EQ(sim->openBoard(1), kNoBoard);
+    EXPECT_EQ(sim->read(0, kIOS0, 0x100, buffer, 1), kBadArgument);
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, buffer, 0), kBadArgument);
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, buffer, 257), kBadArgument);
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, nullptr, 1), kBadArgument);
+    EXPECT_EQ(sim->read(0, kIOS1, 0x00, buffer, 1), kNoAnswer);
+    EXPECT_EQ(sim->readAtBusAddress(0, 0xA2, 0x00, buffer, 1), kNoAnswer);
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, buffer, 1), kInjected) << "the first read to reach the chip";
+    EXPECT_EQ(sim->read(0, kIOS0, 0x00, buffer, 256), 256);
+}
+
+TEST_F(SimulatorTest, AnUnusableStateFileFailsTheCallAndChangesNothing) {
+    folder.write("state", "vexa-sim state 1\nexpander 0 zero DS4520\n");
+    const auto sim = process();
+    EXPECT_EQ(sim->openBoard(0), kStateFailure);
+    EXPECT_NE(errors.str().find("vexa-sim: " + folder.file("state") + ":2: bad number \"zero\""), std::string::npos)
+        << errors.str();
+
+    std::filesystem::remove(folder.file("state"));
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    std::filesystem::create_directory(folder.file("state")); // cannot be read or replaced
+    EXPECT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x05), kStateFailure);
+    EXPECT_EQ(readByte(*sim, 0, kIOS0, 0xF0), 0x00);
+}
+
+TEST_F(SimulatorTest, TheNextTransferWaitsForTheEepromWriteCycle) {
+    const auto sim = process("write-cycle-ms 60\nboard 0 type 1\nexpander 0 IOS0 DS4520\n");
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    ASSERT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x01), 1);
+    const auto start = std::chrono::steady_clock::now();
+    readByte(*sim, 0, kIOS0, 0xF0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(StateText, RoundTrips) {
+    StateEntry entry;
+    entry.board = 3;
+    entry.interfaceCode = kIOS1;
+    entry.chip = ChipType::DS4510;
+    entry.memory.sram[0xF7] = 0xAB;
+    entry.memory.eeprom[0x01] = 0xCD;
+    entry.memory.pageWrites[30] = 50001;
+    std::istringstream text(formatState({entry, StateEntry{}}));
+    const std::vector<StateEntry> entries = parseState(text, "state");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].board, 3);
+    EXPECT_EQ(entries[0].interfaceCode, kIOS1);
+    EXPECT_EQ(entries[0].chip, ChipType::DS4510);
+    EXPECT_TRUE(entries[0].memory == entry.memory);
+}
+
+} // namespace
+} // namespace vexa::sim
