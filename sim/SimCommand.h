@@ -1,0 +1,20 @@
+#pragma once
+// vexa-sim: shows and controls the simulated boards (show, power-cycle, reset, help).
+
+#include "Config.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vexa::sim {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Runs one command given its arguments (without the program name); returns the exit status.
+int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
+                  std::ostream& errors);
+
+} // namespace vexa::sim
