@@ -63,6 +63,18 @@ const Case kCommandLineCases[] = {
      kMachine,
      {"", failure("Board is not supported"), 1, kStart + selectBoard(3, 0x754) + closeBoard(3)}},
 
+    // The library's answers that the tool must not trust or need not look at.
+    {"slot_count_unavailable",
+     {"-board", "0"},
+     kMachine,
+     {"", kInvalidIndex, 1, {"VHalGetMaxDevices() = -4"}},
+     {{"VEXA_SIM_FAIL_CALL", "1"}}},
+    {"failed_close_is_ignored",
+     {"-board", "2"},
+     kMachine,
+     {"Done.\n", "", 0, kStart + constructBoard(2) + Lines{"VHalFreeDevice(board2) = -4"}},
+     {{"VEXA_SIM_FAIL_CALL", "12"}}},
+
     {"get_without_board", {"-get"}, kMachine, {"", failure("No board selected"), 1, kStart}},
     {"set_without_board_is_refused_before_its_argument",
      {"-set"},

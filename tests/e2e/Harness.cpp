@@ -38,7 +38,8 @@ Platform platformFromEnvironment() {
     const std::string name = variable("VEXA_E2E_PLATFORM");
     platform.bin = variable("VEXA_E2E_BIN");
     if ((name != "linux" && name != "windows") || platform.bin.empty()) {
-        throw std::runtime_error("set VEXA_E2E_PLATFORM to linux or windows and VEXA_E2E_BIN to the build's bin folder");
+        throw std::runtime_error(
+            "set VEXA_E2E_PLATFORM to linux or windows and VEXA_E2E_BIN to the build's bin folder");
     }
     platform.windows = name == "windows";
     if (platform.windows) {
