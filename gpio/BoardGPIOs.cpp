@@ -1,5 +1,6 @@
 #include "BoardGPIOs.h"
 
+#include "i2c/AuxPortI2CBusAccess.h"
 #include "i2c/ConfigInterfaceI2CBusAccess.h"
 
 #include <stdexcept>
@@ -120,6 +121,13 @@ void BoardGPIOs::createFixedSecondBank() {
 
 I2CBusInterface& BoardGPIOs::createConfigInterfaceBus(std::uint32_t interfaceCode) {
     buses.push_back(std::make_unique<ConfigInterfaceI2CBusAccess>(boardHandle, interfaceCode));
+    return *buses.back();
+}
+
+I2CBusInterface& BoardGPIOs::createAuxPortBus(std::uint32_t port, std::uint8_t deviceAddress) {
+    const std::int32_t boardIndex = hal::VHalGetBoardIndex(boardHandle, 0);
+    buses.push_back(
+        std::make_unique<AuxPortI2CBusAccess>(static_cast<std::uint32_t>(boardIndex), port, deviceAddress));
     return *buses.back();
 }
 

@@ -72,6 +72,9 @@ public:
     const GPIOBank& bank(std::size_t number) const { return *banks.at(number); }
 
     I2CBusInterface& createConfigInterfaceBus(std::uint32_t interfaceCode);
+    // A bus over auxiliary port `port` of this board to the device at the 8-bit
+    // address `deviceAddress`; no layout uses it.
+    I2CBusInterface& createAuxPortBus(std::uint32_t port, std::uint8_t deviceAddress);
     DS45x0& createExpander(I2CBusInterface& bus, ExpanderType type);
     GPIOBank& createBank(const std::string& name, DS45x0& expander, std::uint32_t inversionPin,
                          std::uint32_t pullPin, std::uint32_t signalPin, bool noDipSwitch);
