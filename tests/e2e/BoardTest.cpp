@@ -208,6 +208,14 @@ const Case kSetCases[] = {
      {"Board 2 is a Vexa Osprey B63\n" + unsetBank(0, "Front GPIO") + "Done.\n", kWarning, 0,
       kStart + constructBoard(2) + writeDS4520(2, "04 00 FC 01") + readDS4520(2, "04 00 FC 01 04 00 00") +
           writeDS4520(2, "00 00 FF 01") + readDS4520(2, kNewDS4520) + report(2, 0xB63) + releaseBoard(2)}},
+    // An empty bank field names bank 0; an empty argument ends the settings, and what
+    // they wrote stays when the run then fails.
+    {"empty_argument_ends_the_settings",
+     {"-board", "2", "-set", ":default", ""},
+     kMachine,
+     {"", failure("Unknown option"), 1,
+      kStart + constructBoard(2) + writeDS4520(2, "04 00 FC 01") + readDS4520(2, "04 00 FC 01 04 00 00") +
+          releaseBoard(2)}},
     // Port B handed to its dip-switch releases the pins it shares with Port A.
     {"dip_switch_releases_shared_pins",
      {"-board", "0", "-set", "2:dip-switch", "-get"},

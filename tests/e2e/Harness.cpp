@@ -185,9 +185,6 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
 Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
     const Platform& build = platform();
     sandbox.write("sim.conf", run.config);
-    if (!run.priorState.empty()) {
-        sandbox.write("sim.state", run.priorState);
-    }
     fs::remove(sandbox.path("sim.trace"));
     std::vector<std::string> command;
     if (build.windows) {

@@ -64,7 +64,6 @@ private:
 struct Invocation {
     std::vector<std::string> arguments;
     std::string config;                                          // the simulator's configuration file
-    std::string priorState;                                      // the state file before the run; empty: none
     fs::path program;                                            // empty: the tool in the build's bin folder
     std::vector<std::pair<std::string, std::string>> environment; // further variables, values as given
 };
