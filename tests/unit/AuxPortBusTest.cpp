@@ -90,7 +90,7 @@ struct ConstructorFailure {
 };
 
 void PrintTo(const ConstructorFailure& failure, std::ostream* out) {
-    *out << failure.function << " = " << failure.result;
+    *out << failure.function << " gives " << failure.result;
 }
 
 class AuxPortConstructorFailure : public AuxPortBus, public ::testing::WithParamInterface<ConstructorFailure> {};
@@ -131,8 +131,8 @@ struct TransferFailure {
 };
 
 void PrintTo(const TransferFailure& failure, std::ostream* out) {
-    *out << (failure.transfer == Transfer::Read ? "read: " : "write: ") << failure.function << " #"
-         << failure.occurrence << " = " << failure.result;
+    *out << (failure.transfer == Transfer::Read ? "read: " : "write: ") << failure.function << " call "
+         << failure.occurrence << " gives " << failure.result;
 }
 
 class AuxPortTransferFailure : public AuxPortBus, public ::testing::WithParamInterface<TransferFailure> {};

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -201,6 +203,10 @@ constexpr std::int32_t kPortState = -10;
 constexpr std::int32_t kNoTransferBlock = -11;
 constexpr std::int32_t kBadFrame = -12;
 
+void PrintTo(const Sequence& sequence, std::ostream* out) {
+    *out << sequence.name;
+}
+
 class AuxPortFrames : public AuxPortSimulator, public ::testing::WithParamInterface<Sequence> {};
 
 TEST_P(AuxPortFrames, AreRefusedOutOfSequence) {
@@ -301,21 +307,27 @@ TEST_F(AuxPortSimulator, PortSetUpIsChecked) {
 }
 
 // The inventory's factory asks the hardware library for the board's index. While the
-// hardware library holds the board, the port's transfer blocks would wait for it, so
-// this bus only comes and goes.
+// hardware library holds the board, a transfer block on it waits its time-out and fails.
 TEST_F(AuxPortSimulator, InventoryCreatesTheBusOnItsBoardAndDestroysIt) {
     vexa::hal::BoardHandle board = vexa::hal::VHalInitDevice(0);
     ASSERT_NE(nullptr, board);
     {
         vexa::BoardGPIOs inventory(board, true);
         traceMark = traceLines().size();
-        inventory.createAuxPortBus(1, 0xA2);
+        vexa::I2CBusInterface& bus = inventory.createAuxPortBus(1, 0xA2);
+        std::uint8_t byte = 0;
+        try {
+            bus.read(0xF8, &byte, 1);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ("Failed to begin transfer block", error.what());
+        }
     }
     vexa::hal::VHalFreeDevice(board);
     EXPECT_EQ((Lines{"VHalGetBoardIndex(board0, 0) = 0", "VAuxInitPort(0, 1, 2) = 0 [portN]",
                      "VAuxOpenPort(portN) = 0", "VAuxSetParameter(portN, \"Frequency:Int\", 0, 100000, 4) = 0",
-                     "VHalReadConfig(board0, IOS0, 0x00, 1) = 1 [00]", "VAuxClosePort(portN) = 0",
-                     "VAuxReleasePort(portN) = 0", "VHalFreeDevice(board0) = 0"}),
+                     "VAuxBeginTransferBlock(portN, 1000) = -7", "VHalReadConfig(board0, IOS0, 0x00, 1) = 1 [00]",
+                     "VAuxClosePort(portN) = 0", "VAuxReleasePort(portN) = 0", "VHalFreeDevice(board0) = 0"}),
               newTraceLines());
 }
 
