@@ -1,0 +1,112 @@
+# Installs the build into scratch prefixes, the whole of it and the tool component
+# alone, checks what lands where, and runs the installed tool against the installed
+# simulator.
+#
+#   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DSOURCE=<source dir> -DWINDOWS=<bool>
+#         [-DEMULATOR=<runs Windows programs>] [-DMAN=<man program>] -P InstallTest.cmake
+
+function(fail)
+  string(JOIN "" message ${ARGN})
+  message(FATAL_ERROR "${message}")
+endfunction()
+
+# install_into(<prefix> [<cmake --install option>...])
+function(install_into prefix)
+  execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix} ${ARGN}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    fail("cmake --install ${ARGN} failed:\n${output}")
+  endif()
+endfunction()
+
+# expect_files(<prefix> <relative paths, sorted...>): the prefix holds exactly these files.
+function(expect_files prefix)
+  file(GLOB_RECURSE found RELATIVE ${prefix} ${prefix}/*)
+  list(SORT found)
+  if(NOT "${found}" STREQUAL "${ARGN}")
+    fail("${prefix} holds\n  ${found}\ninstead of\n  ${ARGN}")
+  endif()
+endfunction()
+
+if(WINDOWS)
+  set(tool_files bin/vexa-gpio.exe)
+  set(simulator_files bin/vexa-sim.exe bin/vexa_auxport.dll bin/vexa_hal.dll)
+else()
+  set(tool_files bin/vexa-gpio share/bash-completion/completions/vexa-gpio share/man/man1/vexa-gpio.1)
+  set(simulator_files bin/libvexa_auxport.so bin/libvexa_hal.so bin/vexa-sim)
+endif()
+
+file(REMOVE_RECURSE ${WORK})
+set(full ${WORK}/full)
+set(tool_only ${WORK}/tool-only)
+install_into(${full})
+install_into(${tool_only} --component tool)
+
+set(all_files ${tool_files} ${simulator_files})
+list(SORT all_files)
+expect_files(${full} ${all_files})
+expect_files(${tool_only} ${tool_files})
+
+if(NOT WINDOWS)
+  foreach(page IN ITEMS completion/vexa-gpio.bash:share/bash-completion/completions/vexa-gpio
+                        doc/vexa-gpio.1:share/man/man1/vexa-gpio.1)
+    string(REPLACE ":" ";" page ${page})
+    list(GET page 0 source_file)
+    list(GET page 1 installed_file)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SOURCE}/${source_file} ${full}/${installed_file}
+                    RESULT_VARIABLE different)
+    if(different)
+      fail("${full}/${installed_file} is not ${source_file}")
+    endif()
+  endforeach()
+endif()
+
+if(MAN)
+  execute_process(COMMAND ${MAN} -l --warnings ${full}/share/man/man1/vexa-gpio.1
+                  OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+    fail("man -l --warnings on the installed page: status ${result}\n${warnings}")
+  endif()
+endif()
+
+# The installed tool, run as a user would, on a simulated board of its own.
+file(WRITE ${WORK}/sim.conf
+  "write-cycle-ms 0\n"
+  "board 0 type 0x752\n"
+  "expander 0 IOS0 DS4520\n"
+  "expander 0 IOS1 DS4510\n")
+set(config ${WORK}/sim.conf)
+set(state ${WORK}/sim.state)
+if(WINDOWS)
+  # Wine hands a Windows program Unix paths as they are: give it the DOS form.
+  foreach(variable IN ITEMS config state)
+    string(REPLACE "/" "\\" ${variable} "Z:${${variable}}")
+  endforeach()
+endif()
+file(GLOB tool ${full}/bin/vexa-gpio*)
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env --unset=VEXADIR5_64 --unset=VEXADIR5 --unset=VEXA_SIM_TRACE
+          --unset=VEXA_SIM_FAIL_CALL VEXA_SIM_CONFIG=${config} VEXA_SIM_STATE=${state}
+          ${EMULATOR} ${tool} -board 0 -set all:default -get
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+string(REPLACE "\r" "" output "${output}")
+set(expected [[
+Board 0 is a Vexa Lynx 752
+Bank 0 "Front GPIO":
+	Outputs are not-inverted; set to not-inverted
+	Inputs have pull-ups; set to pull-ups
+	Inputs are differential; set to differential
+Bank 1 "GPIO Port A":
+	Outputs are not-inverted; not set
+	Inputs have pull-ups; not set
+	Inputs are single-ended; not set
+Bank 2 "GPIO Port B":
+	Outputs are not-inverted; not set
+	Inputs have pull-ups; not set
+	Inputs are single-ended; not set
+Done.
+]])
+if(NOT result EQUAL 0 OR NOT output STREQUAL expected OR NOT errors STREQUAL "")
+  fail("the installed ${tool} -board 0 -set all:default -get gave status ${result}\n"
+       "standard output:\n${output}\nstandard error:\n${errors}")
+endif()
