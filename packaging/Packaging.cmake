@@ -22,7 +22,7 @@ endif()
 # package is for: they are in a component of their own that nothing installs.
 install(TARGETS vexa_hal vexa_auxport vexa-sim
         RUNTIME DESTINATION bin COMPONENT simulator
-        LIBRARY DESTINATION bin COMPONENT simulator NAMELINK_SKIP
+        LIBRARY DESTINATION bin COMPONENT simulator
         ARCHIVE DESTINATION lib COMPONENT import-libraries EXCLUDE_FROM_ALL)
 
 set(CPACK_PACKAGE_NAME vexa-gpio)
