@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -37,9 +39,15 @@ Platform platformFromEnvironment() {
     Platform platform;
     const std::string name = variable("VEXA_E2E_PLATFORM");
     platform.bin = variable("VEXA_E2E_BIN");
-    if ((name != "linux" && name != "windows") || platform.bin.empty()) {
+    if ((name != "linux" && name != "windows" && name != "valgrind") || platform.bin.empty()) {
         throw std::runtime_error(
-            "set VEXA_E2E_PLATFORM to linux or windows and VEXA_E2E_BIN to the build's bin folder");
+            "set VEXA_E2E_PLATFORM to linux, windows or valgrind and VEXA_E2E_BIN to the build's bin folder");
+    }
+    if (name == "valgrind") {
+        platform.valgrind = variable("VEXA_E2E_VALGRIND");
+        if (platform.valgrind.empty()) {
+            throw std::runtime_error("set VEXA_E2E_VALGRIND to the valgrind program");
+        }
     }
     platform.windows = name == "windows";
     if (platform.windows) {
@@ -85,6 +93,61 @@ std::vector<std::string> baseEnvironment() {
         }
     }
     return environment;
+}
+
+// The command of one run: its launcher, then Wine or valgrind, then the program.
+// Valgrind writes to `memcheckLog` in the sandbox, so the program's own streams stay as
+// they are.
+std::vector<std::string> commandLine(const Sandbox& sandbox, const Invocation& run, const std::string& memcheckLog) {
+    const Platform& build = platform();
+    std::vector<std::string> command = run.launcher;
+    if (build.windows) {
+        command.push_back(build.wineRun.string());
+    }
+    if (!build.valgrind.empty()) {
+        command.insert(command.end(), {build.valgrind.string(), "--tool=memcheck", "--quiet", "--leak-check=full",
+                                       "--show-leak-kinds=definite,indirect", "--errors-for-leak-kinds=definite,indirect",
+                                       "--error-exitcode=" + std::to_string(kMemcheckErrorStatus),
+                                       "--log-file=" + sandbox.path(memcheckLog).string()});
+    }
+    command.push_back((run.program.empty() ? builtTool() : run.program).string());
+    command.insert(command.end(), run.arguments.begin(), run.arguments.end());
+    return command;
+}
+
+std::vector<std::string> runEnvironment(const Sandbox& sandbox, const Invocation& run) {
+    const Platform& build = platform();
+    std::vector<std::string> environment = baseEnvironment();
+    environment.push_back("VEXA_SIM_CONFIG=" + build.environmentPath(sandbox.path("sim.conf")));
+    environment.push_back("VEXA_SIM_STATE=" + build.environmentPath(sandbox.path("sim.state")));
+    environment.push_back("VEXA_SIM_TRACE=" + build.environmentPath(sandbox.path("sim.trace")));
+    for (const auto& [name, value] : run.environment) {
+        environment.push_back(name + "=" + value);
+    }
+    return environment;
+}
+
+std::chrono::seconds timeLimit() {
+    // Wine may need to start its server first, which takes seconds; valgrind is slow.
+    const Platform& build = platform();
+    return std::chrono::seconds(build.windows || !build.valgrind.empty() ? 60 : 10);
+}
+
+// The machine's configuration, and a trace that starts empty.
+void prepareSimulator(const Sandbox& sandbox, const std::string& config) {
+    sandbox.write("sim.conf", config);
+    fs::remove(sandbox.path("sim.trace"));
+}
+
+// Valgrind's report of one run, read and removed; empty when valgrind did not run.
+std::string takeMemcheckLog(const Sandbox& sandbox, const std::string& name) {
+    const fs::path file = sandbox.path(name);
+    std::ifstream stream(file, std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    stream.close();
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    return text;
 }
 
 } // namespace
@@ -183,30 +246,31 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
 }
 
 Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
-    const Platform& build = platform();
-    sandbox.write("sim.conf", run.config);
-    fs::remove(sandbox.path("sim.trace"));
-    std::vector<std::string> command;
-    if (build.windows) {
-        command.push_back(build.wineRun.string());
-    }
-    command.push_back((run.program.empty() ? builtTool() : run.program).string());
-    command.insert(command.end(), run.arguments.begin(), run.arguments.end());
-
-    std::vector<std::string> environment = baseEnvironment();
-    environment.push_back("VEXA_SIM_CONFIG=" + build.environmentPath(sandbox.path("sim.conf")));
-    environment.push_back("VEXA_SIM_STATE=" + build.environmentPath(sandbox.path("sim.state")));
-    environment.push_back("VEXA_SIM_TRACE=" + build.environmentPath(sandbox.path("sim.trace")));
-    for (const auto& [name, value] : run.environment) {
-        environment.push_back(name + "=" + value);
-    }
-
-    // Wine may need to start its server first, which takes seconds.
-    const std::chrono::seconds timeLimit(build.windows ? 60 : 10);
+    prepareSimulator(sandbox, run.config);
     Outcome outcome;
-    outcome.process = runProcess(command, environment, sandbox.root().string(), timeLimit);
+    outcome.process = runProcess(commandLine(sandbox, run, "memcheck.log"), runEnvironment(sandbox, run),
+                                 sandbox.root().string(), timeLimit());
     outcome.trace = readLines(sandbox.path("sim.trace"));
+    outcome.memcheck = takeMemcheckLog(sandbox, "memcheck.log");
     return outcome;
+}
+
+std::vector<Outcome> runAtOnce(const Sandbox& sandbox, const std::string& config, const std::vector<Invocation>& runs) {
+    prepareSimulator(sandbox, config);
+    // The runs share the machine's cores, so each may take longer than alone.
+    const std::chrono::seconds limit = 3 * timeLimit();
+    std::vector<std::future<ProcessResult>> running;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        running.push_back(std::async(std::launch::async, runProcess,
+                                     commandLine(sandbox, runs[i], "memcheck." + std::to_string(i) + ".log"),
+                                     runEnvironment(sandbox, runs[i]), sandbox.root().string(), limit));
+    }
+    std::vector<Outcome> outcomes(runs.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        outcomes[i].process = running[i].get();
+        outcomes[i].memcheck = takeMemcheckLog(sandbox, "memcheck." + std::to_string(i) + ".log");
+    }
+    return outcomes;
 }
 
 void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::path& tool) {
@@ -215,6 +279,9 @@ void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::p
     ASSERT_EQ("", process.spawnError) << "the tool could not be started";
     EXPECT_FALSE(process.timedOut) << "the tool did not end in time and was killed";
     EXPECT_EQ(0, process.signal) << "the tool was ended by a signal";
+    if (!build.valgrind.empty()) {
+        EXPECT_NE(kMemcheckErrorStatus, process.status) << "valgrind found errors:\n" << outcome.memcheck;
+    }
     EXPECT_EQ(build.lineEnds(replaceAll(expected.out, "@PROGRAM@", build.programPath(tool))), process.out)
         << "standard output";
     EXPECT_EQ(build.lineEnds(expected.err), process.err) << "standard error";

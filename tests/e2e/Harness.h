@@ -14,13 +14,15 @@ namespace vexa::e2e {
 
 namespace fs = std::filesystem;
 
-// The build under test, from the environment: VEXA_E2E_PLATFORM (linux or windows),
-// VEXA_E2E_BIN (its bin folder) and, for windows, VEXA_E2E_WINE_RUN (the wrapper that
-// runs a Windows program under Wine).
+// The build under test, from the environment: VEXA_E2E_PLATFORM (linux, windows or
+// valgrind), VEXA_E2E_BIN (its bin folder), for windows VEXA_E2E_WINE_RUN (the wrapper
+// that runs a Windows program under Wine), and for valgrind, which is the Linux build
+// with every program run under valgrind's memcheck, VEXA_E2E_VALGRIND (valgrind itself).
 struct Platform {
     bool windows = false;
     fs::path bin;
     fs::path wineRun;
+    fs::path valgrind;
 
     std::string toolFile() const;
     std::string simulatorCommandFile() const; // vexa-sim
@@ -66,17 +68,27 @@ struct Invocation {
     std::string config;                                          // the simulator's configuration file
     fs::path program;                                            // empty: the tool in the build's bin folder
     std::vector<std::pair<std::string, std::string>> environment; // further variables, values as given
+    std::vector<std::string> launcher; // a command that starts the program (setpriv and its options)
 };
 
 struct Outcome {
     ProcessResult process;
     std::vector<std::string> trace; // the trace file's lines, line ends removed
+    std::string memcheck;           // what valgrind reported; empty when it did not run or found nothing
 };
+
+// The exit status of a program in which valgrind found errors or leaks.
+constexpr int kMemcheckErrorStatus = 99;
 
 // Runs the tool (or another program of the build) once in `sandbox`. The simulator's
 // files are in the sandbox: sim.conf, sim.state, and sim.trace, which holds the calls
 // of this run only. No VEXADIR5* or VEXA_SIM_* variable is passed on unless given.
 Outcome runTool(const Sandbox& sandbox, const Invocation& run);
+
+// Starts every run at once in `sandbox`, on the simulated machine `config` (the runs'
+// own `config` is not used), and returns when all have ended. The runs share the
+// simulator's files; the outcomes carry no trace.
+std::vector<Outcome> runAtOnce(const Sandbox& sandbox, const std::string& config, const std::vector<Invocation>& runs);
 
 // What a run must do. `out` and `err` are written with "\n"; "@PROGRAM@" in `out`
 // stands for the program path that the tool prints in its usage line.
