@@ -10,11 +10,11 @@ namespace vexa::e2e {
 namespace {
 
 // The runner is the same whichever build the cases run.
-void skipUnlessLinux() {
-    if (platform().windows) {
-        GTEST_SKIP() << "the process runner is checked with the Linux cases";
+// GTEST_SKIP only leaves the function it is written in, so each test skips itself.
+#define SKIP_UNLESS_LINUX()                                                         \
+    if (platform().windows) {                                                       \
+        GTEST_SKIP() << "the process runner is checked with the Linux cases";      \
     }
-}
 
 std::string currentDirectory() {
     char buffer[4096];
@@ -22,7 +22,7 @@ std::string currentDirectory() {
 }
 
 TEST(ProcessRunner, ReadsBothStreamsInFullWhileTheProgramRuns) {
-    skipUnlessLinux();
+    SKIP_UNLESS_LINUX();
     // Far more than a pipe holds, standard error first: a runner that read standard
     // output to its end before the other stream would wait for ever.
     const char* script = "head -c 300000 /dev/zero | tr '\\0' e >&2;"
@@ -37,7 +37,7 @@ TEST(ProcessRunner, ReadsBothStreamsInFullWhileTheProgramRuns) {
 }
 
 TEST(ProcessRunner, KillsAProgramThatRunsPastItsTimeLimit) {
-    skipUnlessLinux();
+    SKIP_UNLESS_LINUX();
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult result =
         runProcess({"/bin/sleep", "30"}, {}, currentDirectory(), std::chrono::milliseconds(200));
@@ -47,7 +47,7 @@ TEST(ProcessRunner, KillsAProgramThatRunsPastItsTimeLimit) {
 }
 
 TEST(ProcessRunner, ReportsAProgramThatCannotBeStarted) {
-    skipUnlessLinux();
+    SKIP_UNLESS_LINUX();
     const ProcessResult result = runProcess({"/nonexistent/program"}, {}, currentDirectory(), std::chrono::seconds(1));
     EXPECT_NE("", result.spawnError);
 }
