@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,6 +45,19 @@ std::error_code lastError() {
 
 } // namespace
 
+std::unique_ptr<FileLock> FileLock::within(const std::string& path, std::chrono::milliseconds limit) {
+    constexpr std::chrono::milliseconds kPollInterval(10);
+    std::unique_ptr<FileLock> lock(new FileLock(path, Unlocked{}));
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!lock->tryLock()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return nullptr;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return lock;
+}
+
 std::string environmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : std::string(value);
@@ -51,7 +65,7 @@ std::string environmentValue(const char* name) {
 
 #ifdef _WIN32
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Unlocked) {
     createParentFolders(path);
     handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
@@ -59,17 +73,29 @@ FileLock::FileLock(const std::string& path) {
     if (handle == INVALID_HANDLE_VALUE) {
         failWith("cannot open the lock file", path, lastError());
     }
+}
+
+FileLock::FileLock(const std::string& path) : FileLock(path, Unlocked{}) {
     OVERLAPPED whole{};
+    // The object is whole once the delegated constructor is done: a throw here runs
+    // the destructor, which closes the file.
     if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-        const std::error_code error = lastError();
-        CloseHandle(handle);
-        failWith("cannot lock", path, error);
+        failWith("cannot lock", path, lastError());
     }
+    held = true;
+}
+
+bool FileLock::tryLock() {
+    OVERLAPPED whole{};
+    held = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole);
+    return held;
 }
 
 FileLock::~FileLock() {
-    OVERLAPPED whole{};
-    UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    if (held) {
+        OVERLAPPED whole{};
+        UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    }
     CloseHandle(handle);
 }
 
@@ -106,21 +132,28 @@ std::string defaultStatePath() {
 
 #else
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Unlocked) {
     createParentFolders(path);
     descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (descriptor < 0) {
         failWith("cannot open the lock file", path, lastError());
     }
+}
+
+FileLock::FileLock(const std::string& path) : FileLock(path, Unlocked{}) {
     int result;
     do {
         result = flock(descriptor, LOCK_EX);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
-        const std::error_code error = lastError();
-        close(descriptor);
-        failWith("cannot lock", path, error);
+        failWith("cannot lock", path, lastError()); // the destructor closes the file
     }
+    held = true;
+}
+
+bool FileLock::tryLock() {
+    held = flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+    return held;
 }
 
 FileLock::~FileLock() {

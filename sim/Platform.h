@@ -2,6 +2,8 @@
 // The operating-system services the simulator needs, for Linux and Windows alike:
 // cross-process file locks, atomic file replacement, one-call appends, default paths.
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 namespace vexa::sim {
@@ -12,11 +14,18 @@ namespace vexa::sim {
 class FileLock {
 public:
     explicit FileLock(const std::string& path);
+    // Waits at most `limit`; null when the lock is still held by then.
+    static std::unique_ptr<FileLock> within(const std::string& path, std::chrono::milliseconds limit);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
 private:
+    struct Unlocked {};
+    FileLock(const std::string& path, Unlocked); // opens the file only
+    bool tryLock();
+
+    bool held = false;
 #ifdef _WIN32
     void* handle; // HANDLE
 #else

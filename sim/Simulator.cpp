@@ -60,7 +60,7 @@ bool Simulator::save(std::int32_t board) {
     }
 }
 
-std::int32_t Simulator::openBoard(std::int32_t board) {
+std::int32_t Simulator::openBoard(std::int32_t board, std::optional<std::chrono::milliseconds> limit) {
     if (machine.board(board) == nullptr) {
         return kNoBoard;
     }
@@ -68,7 +68,12 @@ std::int32_t Simulator::openBoard(std::int32_t board) {
         return kBusy;
     }
     try {
-        auto lock = std::make_unique<FileLock>(state.boardLockPath(board));
+        const std::string lockPath = state.boardLockPath(board);
+        std::unique_ptr<FileLock> lock =
+            limit ? FileLock::within(lockPath, *limit) : std::make_unique<FileLock>(lockPath);
+        if (!lock) {
+            return kBusy;
+        }
         const std::vector<StateEntry> entries = state.load();
         for (Expander& expander : expanders) {
             if (expander.config->board == board) {

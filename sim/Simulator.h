@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,7 +30,7 @@ constexpr std::int32_t kNoBoard = -3;       // no such board, or the configurati
 constexpr std::int32_t kInjected = -4;      // a failure the configuration asks for
 constexpr std::int32_t kNoAnswer = -5;      // no device answers
 constexpr std::int32_t kStateFailure = -6;  // the state file cannot be read or written
-constexpr std::int32_t kBusy = -7;          // the board is already open in this process
+constexpr std::int32_t kBusy = -7;          // the board is already open, or still held after a time limit
 } // namespace status
 
 class Simulator {
@@ -46,9 +47,10 @@ public:
     // Counts one library call; true when it is the call the configuration makes fail.
     bool nextCallFails();
 
-    // Takes the board for this process, waiting while another process holds it, and
-    // loads what its chips hold. kOk, kNoBoard, kBusy or kStateFailure.
-    std::int32_t openBoard(std::int32_t board);
+    // Takes the board for this process, waiting while another process holds it (at
+    // most `limit`, when given), and loads what its chips hold. kOk, kNoBoard, kBusy
+    // or kStateFailure.
+    std::int32_t openBoard(std::int32_t board, std::optional<std::chrono::milliseconds> limit = std::nullopt);
     // Gives the board up once its chips have finished any EEPROM write. kOk or kBadHandle.
     std::int32_t closeBoard(std::int32_t board);
     bool isOpen(std::int32_t board) const { return openBoards.count(board) != 0; }

@@ -1,6 +1,5 @@
 #include "AuxFront.h"
 
-#include "LockWait.h"
 #include "sim/Format.h"
 
 #include <algorithm>
@@ -163,12 +162,11 @@ std::int32_t AuxFront::beginTransferBlock(void* handle, std::uint32_t timeout) {
         result = kBadHandle;
     } else if (!port->open || port->frequency == 0 || port->inBlock) {
         result = kPortState;
-    } else if (!waitUntilUnlocked(simulator->stateFile().boardLockPath(port->board), timeout)) {
-        result = kBusy; // held for longer than the time-out (ms), by another process or by this one
     } else {
         // The block has the board to itself, as a process that holds it through the
-        // hardware library does.
-        result = simulator->openBoard(port->board);
+        // hardware library does; held longer than the time-out (ms), by another process
+        // or by this one, it is kBusy.
+        result = simulator->openBoard(port->board, std::chrono::milliseconds(timeout));
         port->inBlock = result == kOk;
         port->phase = Phase::Idle;
     }
