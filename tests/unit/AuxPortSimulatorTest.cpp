@@ -1,6 +1,7 @@
 // The aux-port bus and the expander drivers end to end, over the stand-in
 // auxiliary-port library and its simulated expanders.
 
+#include "TestEnvironment.h"
 #include "gpio/BoardGPIOs.h"
 #include "gpio/DS45x0.h"
 #include "hal/HalEntryPoints.h"
@@ -41,14 +42,6 @@ board 1 type 0x752
 expander 1 IOS0 DS4520 absent
 )";
 
-void setEnvironment(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
 // The port libraries read their environment at their first call: each test process
 // gets a folder of its own with the configuration, the state and the trace.
 class SimulatorFolder : public ::testing::Environment {
@@ -57,9 +50,9 @@ public:
         path = fs::temp_directory_path() / ("vexa-auxport-" + std::to_string(std::random_device{}()));
         fs::create_directories(path);
         std::ofstream(path / "sim.conf") << kConfig;
-        setEnvironment("VEXA_SIM_CONFIG", (path / "sim.conf").string());
-        setEnvironment("VEXA_SIM_STATE", (path / "state").string());
-        setEnvironment("VEXA_SIM_TRACE", (path / "trace").string());
+        vexa::test::setVariable("VEXA_SIM_CONFIG", (path / "sim.conf").string());
+        vexa::test::setVariable("VEXA_SIM_STATE", (path / "state").string());
+        vexa::test::setVariable("VEXA_SIM_TRACE", (path / "trace").string());
     }
 
     void TearDown() override {

@@ -1,3 +1,4 @@
+#include "TestEnvironment.h"
 #include "hal/InstallationDirectory.h"
 
 #include <gtest/gtest.h>
@@ -105,17 +106,7 @@ TEST(EnvironmentDirectory, LongValuesKeepTheirFirst1023Characters) {
     }
 }
 
-void setVariable(const char* name, const char* value) {
-#ifdef _WIN32
-    _putenv_s(name, value == nullptr ? "" : value);
-#else
-    if (value == nullptr) {
-        unsetenv(name);
-    } else {
-        setenv(name, value, 1);
-    }
-#endif
-}
+using vexa::test::setVariable;
 
 TEST(EnvironmentDirectory, SixtyFourBitVariableWinsEvenWhenEmpty) {
     setVariable("VEXADIR5_64", "A");

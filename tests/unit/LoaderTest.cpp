@@ -2,6 +2,7 @@
 // in <stage>/bin beside the library variant its scenario names, or in a folder with no
 // installation component at all, so the loader finds what a user's tool would find.
 
+#include "TestEnvironment.h"
 #include "hal/HalEntryPoints.h"
 #include "hal/InstallationDirectory.h"
 
@@ -13,14 +14,7 @@
 namespace {
 
 using namespace vexa::hal;
-
-void setVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using vexa::test::setVariable;
 
 std::string stagedVariable(const char* name) {
     const char* value = std::getenv(name);
