@@ -1,17 +1,17 @@
 #include "BoardCommands.h"
 
 #include "app/NumberConversion.h"
+#include "app/Output.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 
 #include <new>
-#include <ostream>
 #include <stdexcept>
 
 namespace vexa {
 
-BoardCommands::BoardCommands(std::ostream& out_, std::ostream& err_) : out(out_), err(err_) {}
+BoardCommands::BoardCommands(std::FILE* out_, std::FILE* err_) : out(out_), err(err_) {}
 
 BoardCommands::~BoardCommands() {
     release();
@@ -34,9 +34,9 @@ void BoardCommands::select(std::int32_t number, bool excludeOptional, bool verbo
     }
     if (verbose) {
         if (bankCount == 1) {
-            out << "No external trigger board attached" << std::endl;
+            printLine(out, "No external trigger board attached");
         }
-        out << "Board " << number << " has " << bankCount << " GPIO banks" << std::endl;
+        printLine(out, "Board " + std::to_string(number) + " has " + std::to_string(bankCount) + " GPIO banks");
     }
 }
 

@@ -6,7 +6,7 @@
 #include "hal/HalEntryPoints.h"
 
 #include <cstdint>
-#include <iosfwd>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +15,7 @@ namespace vexa {
 
 class BoardCommands {
 public:
-    BoardCommands(std::ostream& out, std::ostream& err);
+    BoardCommands(std::FILE* out, std::FILE* err);
     ~BoardCommands();
     BoardCommands(const BoardCommands&) = delete;
     BoardCommands& operator=(const BoardCommands&) = delete;
@@ -33,8 +33,8 @@ public:
 private:
     void applySetting(const std::string& argument, bool force);
 
-    std::ostream& out;
-    std::ostream& err;
+    std::FILE* out;
+    std::FILE* err;
     hal::BoardHandle boardHandle = nullptr;
     std::unique_ptr<BoardGPIOs> inventory;
 };

@@ -2,10 +2,10 @@
 
 #include "app/BoardCommands.h"
 #include "app/NumberConversion.h"
+#include "app/Output.h"
 #include "hal/HalEntryPoints.h"
 
 #include <cstdint>
-#include <ostream>
 #include <stdexcept>
 
 namespace vexa {
@@ -49,10 +49,10 @@ const char* const kUsageLines[] = {
     "\t\tVerbose output",
 };
 
-void printUsage(const std::string& programPath, std::ostream& out) {
-    out << "Usage: " << programPath << "<options>" << std::endl;
+void printUsage(const std::string& programPath, std::FILE* out) {
+    printLine(out, "Usage: " + programPath + "<options>");
     for (const char* line : kUsageLines) {
-        out << line << std::endl;
+        printLine(out, line);
     }
 }
 
@@ -81,7 +81,7 @@ bool isOptionArgument(const std::vector<std::string>& arguments, std::size_t ind
     return index < arguments.size() && !arguments[index].empty() && arguments[index][0] != '-';
 }
 
-int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
     BoardCommands board(out, err);
     RunFlags flags;
     int status = 0;
@@ -138,9 +138,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                 throw std::runtime_error("Unknown option");
             }
         }
-        out << "Done." << std::endl;
+        printLine(out, "Done.");
     } catch (const std::exception& e) {
-        err << "Exception caught: " << e.what() << std::endl;
+        printErrorLine(err, std::string("Exception caught: ") + e.what());
         status = 1;
     }
     board.release();

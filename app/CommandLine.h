@@ -2,7 +2,7 @@
 // The argument loop: options are read strictly from left to right and each is
 // carried out when it is met.
 
-#include <iosfwd>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,7 +20,8 @@ bool isOptionArgument(const std::vector<std::string>& arguments, std::size_t ind
 
 // Runs the tool on a whole command line (arguments[0] is the program path). The usage
 // text, verbose lines, report and "Done." go to `out`; failures and the report's
-// warning to `err`. Returns the exit status: 1 when the run ended with a failure.
-int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// warning to `err`. Returns the exit status: 1 when the run ended with a failure,
+// a standard output that could not be written included.
+int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
 
 } // namespace vexa

@@ -2,9 +2,11 @@
 // lines per bank with each setting's present level and what its pin is set to.
 
 #include "app/BoardTypeNames.h"
+#include "app/Output.h"
 #include "gpio/BoardGPIOs.h"
 
-#include <ostream>
+#include <iterator>
+#include <string>
 
 namespace vexa {
 
@@ -27,46 +29,48 @@ constexpr SettingLine kSettingLines[] = {
 
 } // namespace
 
-void BoardGPIOs::print(std::ostream& out, std::ostream& warnings) const {
+void BoardGPIOs::print(std::FILE* out, std::FILE* warnings) const {
     const std::int32_t boardIndex = hal::VHalGetBoardIndex(boardHandle, 0);
     const std::int32_t boardType = hal::VHalGetBoardInfoInt(boardHandle, "board/type");
-    out << "Board " << boardIndex << " is a " << boardTypeName(boardType) << std::endl;
+    printLine(out, "Board " + std::to_string(boardIndex) + " is a " + boardTypeName(boardType));
     if (banks.empty()) {
-        out << "No GPIO banks found" << std::endl;
+        printLine(out, "No GPIO banks found");
         return;
     }
     for (std::size_t number = 0; number < banks.size(); ++number) {
-        out << "Bank " << number << " ";
+        // The line's first words; the bank's print ends the line, and its flush and
+        // check cover these words too.
+        std::fputs(("Bank " + std::to_string(number) + " ").c_str(), out);
         banks[number]->print(out, warnings);
     }
 }
 
-void BoardGPIOs::GPIOBank::print(std::ostream& out, std::ostream& warnings) const {
-    out << '"' << name << "\":" << std::endl;
+void BoardGPIOs::GPIOBank::print(std::FILE* out, std::FILE* warnings) const {
+    printLine(out, '"' + name + "\":");
     unsigned settingsSet = 0;
     for (const SettingLine& line : kSettingLines) {
         const DS45x0::IoPin& pin = expander->pin((this->*line.pin)());
-        out << '\t' << line.label << ' ' << (pin.level ? line.highText : line.lowText) << "; ";
+        std::string text = std::string("\t") + line.label + ' ' + (pin.level ? line.highText : line.lowText) + "; ";
         switch (pin.getSetting()) {
         case DS45x0::IoPin::Released:
-            out << "not set";
+            text += "not set";
             break;
         case DS45x0::IoPin::PulledUp:
-            out << "set to " << line.highText;
+            text += std::string("set to ") + line.highText;
             ++settingsSet;
             break;
         case DS45x0::IoPin::DrivenLow:
-            out << "set to " << line.lowText;
+            text += std::string("set to ") + line.lowText;
             ++settingsSet;
             break;
         case DS45x0::IoPin::Invalid:
-            out << "set to invalid value";
+            text += "set to invalid value";
             break;
         }
-        out << std::endl;
+        printLine(out, text);
     }
     if (noDipSwitch && settingsSet < std::size(kSettingLines)) {
-        warnings << "WARNING: all parameters must be set on this bank" << std::endl;
+        printErrorLine(warnings, "WARNING: all parameters must be set on this bank");
     }
 }
 

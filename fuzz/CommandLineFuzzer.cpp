@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -130,6 +129,25 @@ void checkEnd(int status, const std::string& outText, const std::string& errText
     }
 }
 
+// A C stream that keeps what is written to it in memory.
+struct MemoryStream {
+    MemoryStream() : file(open_memstream(&buffer, &size)) { require(file != nullptr, "open_memstream failed"); }
+    ~MemoryStream() {
+        std::fclose(file);
+        std::free(buffer);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    std::string text() {
+        std::fflush(file);
+        return std::string(buffer, size);
+    }
+
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* file;
+};
+
 void removeFolder() {
     std::error_code ignored;
     fs::remove_all(folder, ignored);
@@ -171,10 +189,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = vexa::runCommandLine(arguments, out, err);
-    checkEnd(status, out.str(), err.str());
+    MemoryStream out;
+    MemoryStream err;
+    const int status = vexa::runCommandLine(arguments, out.file, err.file);
+    checkEnd(status, out.text(), err.text());
 
     // A board the run left open would refuse to open again in this process.
     for (std::int32_t board = 0; board < kBoards; ++board) {

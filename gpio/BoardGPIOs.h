@@ -8,8 +8,7 @@
 #include "i2c/I2CBusInterface.h"
 
 #include <cstdint>
-#include <iosfwd>
-#include <iostream>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,7 +36,7 @@ public:
 
         // The bank's block of the report, after the caller's "Bank <n> ". The warning
         // for a bank that needs all settings goes to `warnings`.
-        void print(std::ostream& out, std::ostream& warnings = std::cerr) const;
+        void print(std::FILE* out, std::FILE* warnings) const;
 
         std::int32_t getNumber() const { return number; }
         const std::string& getName() const { return name; }
@@ -84,7 +83,7 @@ public:
     void readSettings();
 
     // The settings report: header, then one block per bank.
-    void print(std::ostream& out, std::ostream& warnings = std::cerr) const;
+    void print(std::FILE* out, std::FILE* warnings) const;
 
 private:
     void layOut(bool excludeOptional);

@@ -19,15 +19,17 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 
 struct Case {
     Case(std::string name_, std::vector<std::string> arguments_, std::string config_, Expected expected_,
-         Environment environment_ = {})
+         Environment environment_ = {}, Sink out_ = Sink::Pipe, Sink err_ = Sink::Pipe)
         : name(std::move(name_)), arguments(std::move(arguments_)), config(std::move(config_)),
-          expected(std::move(expected_)), environment(std::move(environment_)) {}
+          expected(std::move(expected_)), environment(std::move(environment_)), out(out_), err(err_) {}
 
     std::string name; // letters, digits and '_' only: it names the test
     std::vector<std::string> arguments;
     std::string config; // the simulated machine
     Expected expected;
     Environment environment; // further variables for the tool
+    Sink out;                // where the tool's standard output and error go
+    Sink err;
 };
 
 void PrintTo(const Case& row, std::ostream* stream);

@@ -11,6 +11,7 @@ const Lines kStart = maxDevices(kSlots);
 const std::string kUnknownOption = failure("Unknown option");
 const std::string kMissingArgument = failure("Missing argument for option");
 const std::string kInvalidIndex = failure("Invalid board index");
+const std::string kOutputLost = failure("Failed to write standard output");
 
 const Case kCommandLineCases[] = {
     {"no_arguments", {}, kMachine, {"Done.\n", "", 0, kStart}},
@@ -74,6 +75,25 @@ const Case kCommandLineCases[] = {
      kMachine,
      {"Done.\n", "", 0, kStart + constructBoard(2) + Lines{"VHalFreeDevice(board2) = -4"}},
      {{"VEXA_SIM_FAIL_CALL", "12"}}},
+
+    // Output that cannot be written ends the run as a failure at the first line, and
+    // nothing after it is carried out; what was written to the chips stays.
+    {"help_to_a_full_device", {"-help"}, kMachine, {"", kOutputLost, 1, kStart}, {}, Sink::FullDevice},
+    {"set_then_report_to_a_full_device",
+     {"-board", "0", "-set", "0:default", "-get", "-set", "1:ds,pu,ni"},
+     kMachine,
+     {"", kOutputLost, 1,
+      kStart + constructBoard(0) + writeDS4520(0, "04 00 FC 01") + writeDS4510(0, "00", "01 01 01 01") +
+          readDS4520(0, "04 00 FC 01 04 00 00") + readDS4510(0, kNewDS4510) + report(0, 0x752) + releaseBoard(0)},
+     {},
+     Sink::FullDevice},
+    {"report_to_a_closed_output",
+     {"-board", "0", "-get"},
+     kMachine,
+     {"", kOutputLost, 1, kStart + constructBoard(0) + report(0, 0x752) + releaseBoard(0)},
+     {},
+     Sink::Closed},
+    {"failure_with_a_closed_error_stream", {"-get"}, kMachine, {"", "", 1, kStart}, {}, Sink::Pipe, Sink::Closed},
 
     {"get_without_board", {"-get"}, kMachine, {"", failure("No board selected"), 1, kStart}},
     {"set_without_board_is_refused_before_its_argument",

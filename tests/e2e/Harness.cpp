@@ -249,7 +249,7 @@ Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
     prepareSimulator(sandbox, run.config);
     Outcome outcome;
     outcome.process = runProcess(commandLine(sandbox, run, "memcheck.log"), runEnvironment(sandbox, run),
-                                 sandbox.root().string(), timeLimit());
+                                 sandbox.root().string(), timeLimit(), run.out, run.err);
     outcome.trace = readLines(sandbox.path("sim.trace"));
     outcome.memcheck = takeMemcheckLog(sandbox, "memcheck.log");
     return outcome;
@@ -263,7 +263,8 @@ std::vector<Outcome> runAtOnce(const Sandbox& sandbox, const std::string& config
     for (std::size_t i = 0; i < runs.size(); ++i) {
         running.push_back(std::async(std::launch::async, runProcess,
                                      commandLine(sandbox, runs[i], "memcheck." + std::to_string(i) + ".log"),
-                                     runEnvironment(sandbox, runs[i]), sandbox.root().string(), limit));
+                                     runEnvironment(sandbox, runs[i]), sandbox.root().string(), limit, runs[i].out,
+                                     runs[i].err));
     }
     std::vector<Outcome> outcomes(runs.size());
     for (std::size_t i = 0; i < runs.size(); ++i) {

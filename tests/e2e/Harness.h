@@ -69,6 +69,8 @@ struct Invocation {
     fs::path program;                                            // empty: the tool in the build's bin folder
     std::vector<std::pair<std::string, std::string>> environment; // further variables, values as given
     std::vector<std::string> launcher; // a command that starts the program (setpriv and its options)
+    Sink out = Sink::Pipe;              // where its standard output goes
+    Sink err = Sink::Pipe;
 };
 
 struct Outcome {

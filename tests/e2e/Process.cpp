@@ -67,6 +67,20 @@ bool drain(int fd, std::string& into) {
     }
 }
 
+void addSink(posix_spawn_file_actions_t& actions, Sink sink, const Pipe& pipe, int descriptor) {
+    switch (sink) {
+    case Sink::Pipe:
+        posix_spawn_file_actions_adddup2(&actions, pipe.writeEnd.get(), descriptor);
+        break;
+    case Sink::FullDevice:
+        posix_spawn_file_actions_addopen(&actions, descriptor, "/dev/full", O_WRONLY, 0);
+        break;
+    case Sink::Closed:
+        posix_spawn_file_actions_addclose(&actions, descriptor);
+        break;
+    }
+}
+
 std::vector<char*> nullTerminated(const std::vector<std::string>& strings) {
     std::vector<char*> pointers;
     for (const std::string& s : strings) {
@@ -79,7 +93,8 @@ std::vector<char*> nullTerminated(const std::vector<std::string>& strings) {
 } // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment,
-                         const std::string& workingDirectory, std::chrono::milliseconds timeLimit) {
+                         const std::string& workingDirectory, std::chrono::milliseconds timeLimit, Sink out,
+                         Sink err) {
     ProcessResult result;
     Pipe outPipe;
     Pipe errPipe;
@@ -92,8 +107,8 @@ ProcessResult runProcess(const std::vector<std::string>& command, const std::vec
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe.writeEnd.get(), 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe.writeEnd.get(), 2);
+    addSink(actions, out, outPipe, 1);
+    addSink(actions, err, errPipe, 2);
     const std::vector<char*> argv = nullTerminated(command);
     const std::vector<char*> envp = nullTerminated(environment);
     pid_t pid = -1;

@@ -18,10 +18,15 @@ struct ProcessResult {
     std::string spawnError; // why it could not be started; empty when it was
 };
 
+// Where a child's standard output or error goes: a pipe that the result collects, the
+// full device (every write fails), or nowhere (the descriptor is closed).
+enum class Sink { Pipe, FullDevice, Closed };
+
 // `command[0]` is the program's path (no PATH search); `environment` is the whole
 // environment of the child, "NAME=value" each. The child starts in
 // `workingDirectory`, with /dev/null as standard input.
 ProcessResult runProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment,
-                         const std::string& workingDirectory, std::chrono::milliseconds timeLimit);
+                         const std::string& workingDirectory, std::chrono::milliseconds timeLimit,
+                         Sink out = Sink::Pipe, Sink err = Sink::Pipe);
 
 } // namespace vexa::e2e
