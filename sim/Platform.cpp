@@ -39,6 +39,7 @@ void createParentFolders(const std::string& path) {
 
 const char kNotRegular[] = "not a regular file";
 const char kTooLarge[] = "larger than 1 MiB";
+const char kReadOnlyFile[] = "the file is read-only";
 
 std::string folderOf(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -189,7 +190,7 @@ void requireWritable(const std::string& path) {
     // A folder's read-only attribute means nothing on Windows: only the file's counts.
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        refuse(path, "read-only");
+        refuse(path, kReadOnlyFile);
     }
 }
 
@@ -352,7 +353,7 @@ void requireWritable(const std::string& path) {
         // read-only for root too.
         if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
             faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) {
-            refuse(file, file == path ? "read-only" : "read-only folder");
+            refuse(file, file == path ? kReadOnlyFile : "the folder is read-only");
         }
     }
 }
