@@ -41,11 +41,6 @@ const char kNotRegular[] = "not a regular file";
 const char kTooLarge[] = "larger than 1 MiB";
 const char kReadOnlyFile[] = "the file is read-only";
 
-std::string folderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
 #ifdef _WIN32
 std::error_code lastError() {
     return std::error_code(static_cast<int>(GetLastError()), std::system_category());
@@ -293,6 +288,14 @@ void appendToFile(const std::string& path, const std::string& text) {
         failWith("cannot write", path, error);
     }
 }
+
+namespace {
+std::string folderOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+} // namespace
 
 std::optional<std::string> readSmallFile(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer.
