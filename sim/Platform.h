@@ -22,8 +22,9 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Removes the file when the lock is given up, unless another process is waiting for
-    // it then; a process that was waiting locks the file that has the name afterwards.
+    // Removes the file when the lock is given up. A process that was waiting for it
+    // then locks the file that has the name afterwards. On Windows the file stays while
+    // any other process has it open.
     void removeOnRelease() { removing = true; }
 
 private:
