@@ -1,5 +1,7 @@
 #include "Chip.h"
 
+#include <limits>
+
 namespace vexa::sim {
 
 namespace {
@@ -141,7 +143,10 @@ bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t coun
     bool eepromWritten = false;
     for (unsigned page = 0; page < kPageCount; ++page) {
         if (touched[page]) {
-            ++memory.pageWrites[page];
+            // A worn-out page must never show as new again.
+            if (memory.pageWrites[page] != std::numeric_limits<std::uint32_t>::max()) {
+                ++memory.pageWrites[page];
+            }
             eepromWritten = true;
         }
     }

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <system_error>
@@ -329,10 +328,16 @@ Config loadConfig(const SimEnvironment& environment) {
         std::istringstream text(kDefaultConfigText);
         config = parseConfig(text, kDefaultConfigName);
     } else {
-        std::ifstream file(environment.configPath, std::ios::binary);
-        if (!file) {
-            throw ConfigError(environment.configPath + ": cannot open: " + std::generic_category().message(errno));
+        std::optional<std::string> text;
+        try {
+            text = readSmallFile(environment.configPath);
+        } catch (const std::runtime_error& failure) {
+            throw ConfigError(failure.what());
         }
+        if (!text) {
+            throw ConfigError(environment.configPath + ": cannot open: " + std::generic_category().message(ENOENT));
+        }
+        std::istringstream file(*text);
         config = parseConfig(file, environment.configPath);
     }
     if (!environment.failingCall.empty()) {

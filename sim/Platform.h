@@ -3,7 +3,9 @@
 // cross-process file locks, atomic file replacement, one-call appends, default paths.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vexa::sim {
@@ -20,22 +22,46 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    // Removes the file when the lock is given up. A process that was waiting for it
+    // then locks the file that has the name afterwards. On Windows the file stays while
+    // any other process has it open.
+    void removeOnRelease() { removing = true; }
+
 private:
     struct Unlocked {};
     FileLock(const std::string& path, Unlocked); // opens the file only
-    bool tryLock();
+    void open();
+    // Waits for the lock when `wait`; false when it is held elsewhere and not `wait`.
+    bool acquire(bool wait);
 
+    std::string filePath;
     bool held = false;
+    bool removing = false;
 #ifdef _WIN32
     void* handle; // HANDLE
 #else
-    int descriptor;
+    int descriptor = -1;
 #endif
 };
 
-// Writes `contents` to `path` in one step, through a temporary file beside it that is
-// renamed over the target: readers find the old file or the new one. Callers
-// hold a lock that keeps other writers of the file out. Throws std::runtime_error.
+// Files the simulator reads are never larger than this.
+constexpr std::uint64_t kMaxFileSize = 1024 * 1024;
+
+// The whole contents of a regular file of at most kMaxFileSize bytes; empty when the
+// file does not exist. Anything else (a FIFO, a device, a folder) is refused without
+// blocking or reading without end. Throws std::runtime_error naming the file.
+std::optional<std::string> readSmallFile(const std::string& path);
+
+// Throws std::runtime_error naming the file when `path`, or the folder it is in, is
+// read-only: without write permission for this user, or without any write permission
+// bit, which holds for root too. A file that does not exist yet is writable.
+void requireWritable(const std::string& path);
+
+// Writes `contents` to `path` in one step, through a temporary file beside it
+// (`<path>.tmp`, replacing any left by a process that was killed) that is flushed to
+// disk and renamed over the target, keeping its permissions: readers, and a machine that
+// loses power, find the old file or the new one. Callers hold a lock that keeps other
+// writers of the file out. Throws std::runtime_error.
 void replaceFile(const std::string& path, const std::string& contents);
 
 // Appends `text` with a single write, creating the file when missing. Throws

@@ -240,6 +240,9 @@ std::int32_t Simulator::reset() {
             held.push_back(std::make_unique<FileLock>(state.boardLockPath(board)));
         }
         state.clear();
+        for (const std::unique_ptr<FileLock>& lock : held) {
+            lock->removeOnRelease(); // nobody holds these boards
+        }
     } catch (const std::runtime_error& failure) {
         report(failure.what());
         return kStateFailure;

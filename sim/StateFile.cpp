@@ -3,12 +3,8 @@
 #include "Format.h"
 #include "Platform.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <optional>
 #include <sstream>
-#include <system_error>
 
 namespace vexa::sim {
 
@@ -147,14 +143,11 @@ std::vector<StateEntry> parseState(std::istream& input, const std::string& name)
 }
 
 std::vector<StateEntry> StateFile::read() const {
-    std::error_code error;
-    if (!std::filesystem::exists(filePath, error)) {
+    const std::optional<std::string> text = readSmallFile(filePath);
+    if (!text) {
         return {};
     }
-    std::ifstream file(filePath, std::ios::binary);
-    if (!file) {
-        throw StateError(filePath + ": cannot open: " + std::generic_category().message(errno));
-    }
+    std::istringstream file(*text);
     return parseState(file, filePath);
 }
 
@@ -183,12 +176,16 @@ void StateFile::replaceBoard(std::int32_t board, const std::vector<StateEntry>& 
             }
         }
         kept.insert(kept.end(), entries.begin(), entries.end());
+        requireWritable(filePath);
         replaceFile(filePath, formatState(kept));
     });
 }
 
 void StateFile::clear() const {
-    locked([this] { replaceFile(filePath, formatState({})); });
+    locked([this] {
+        requireWritable(filePath);
+        replaceFile(filePath, formatState({}));
+    });
 }
 
 std::string StateFile::boardLockPath(std::int32_t board) const {

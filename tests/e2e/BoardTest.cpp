@@ -182,6 +182,16 @@ const Case kSetCases[] = {
      {"Done.\n", "", 0,
       kStart + constructBoard(0) + writeDS4520(0, "04 00 FC 01") + writeDS4510(0, "00", "01 01 01 01") +
           readDS4520(0, "04 00 FC 01 04 00 00") + readDS4510(0, kNewDS4510) + releaseBoard(0)}},
+    // A write cut off between the DS4510's pull-ups and its control registers left pins
+    // 2 and 3 pulled up and driven low: each port alone fails on the other's pin, both
+    // ports in one run write every pin again.
+    {"half_written_extension_recovered_by_all_banks",
+     {"-board", "0", "-set", "all:default"},
+     boardWithExtension("", "\nregister 0xF0 0x0C\nregister 0xF4 0x00\nregister 0xF5 0x00"),
+     {"Done.\n", "", 0,
+      kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0) + extensionExpander(0, "0C 00 00 01 01 00 00") +
+          writeDS4520(0, "04 00 FC 01") + writeDS4510(0, "00", "01 01 01 01") + readDS4520(0, "04 00 FC 01 04 00 00") +
+          readDS4510(0, kNewDS4510) + releaseWithProbe(0)}},
     // Two arguments, one write and one read-back; the next option follows them.
     {"two_banks_in_one_pass",
      {"-board", "1", "-set", "0:default", "1:default", "-get"},

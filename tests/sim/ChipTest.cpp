@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace vexa::sim {
@@ -136,6 +137,10 @@ TEST(Chip, EachTransferCountsOneWriteOfEveryPageItTouches) {
     EXPECT_EQ(chip.memory.pageWrites[0], 2u);
     EXPECT_EQ(chip.memory.pageWrites[1], 1u);
     EXPECT_EQ(chip.memory.pageWrites[2], 0u);
+
+    chip.memory.pageWrites[2] = std::numeric_limits<std::uint32_t>::max();
+    chip.write(0x10, bytes, 1);
+    EXPECT_EQ(chip.memory.pageWrites[2], std::numeric_limits<std::uint32_t>::max()) << "worn out stays worn out";
 }
 
 } // namespace

@@ -1,15 +1,22 @@
 #include "sim/Simulator.h"
 
+#include "sim/Platform.h"
+
 #include "SimTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace vexa::sim {
 namespace {
@@ -183,6 +190,127 @@ TEST_F(SimulatorTest, AnUnusableStateFileFailsTheCallAndChangesNothing) {
     std::filesystem::create_directory(folder.file("state")); // cannot be read or replaced
     EXPECT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x05), kStateFailure);
     EXPECT_EQ(readByte(*sim, 0, kIOS0, 0xF0), 0x00);
+}
+
+struct NotASmallFileCase {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    const char* problem;
+};
+
+// Each would block the caller or be read without end if it were read as a file.
+TEST_F(SimulatorTest, StateAndConfigurationMustBeSmallRegularFiles) {
+    const NotASmallFileCase cases[] = {
+#ifndef _WIN32
+        {"fifo", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "not a regular file"},
+        {"device", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+         "not a regular file"},
+#endif
+        {"folder", [](const std::string& path) { std::filesystem::create_directory(path); }, "not a regular file"},
+        {"over_1_MiB", [](const std::string& path) { std::ofstream(path) << std::string(kMaxFileSize + 1, '#'); },
+         "larger than 1 MiB"},
+    };
+    for (const NotASmallFileCase& c : cases) {
+        const std::string state = folder.file(std::string(c.name) + ".state");
+        c.make(state);
+        errors.str("");
+        Simulator sim(configFrom(kMachine), state, errors);
+        EXPECT_EQ(sim.openBoard(0), kStateFailure) << c.name;
+        EXPECT_EQ(errors.str(), "vexa-sim: " + state + ": " + c.problem + "\n");
+
+        SimEnvironment environment;
+        environment.configPath = folder.file(std::string(c.name) + ".conf");
+        c.make(environment.configPath);
+        try {
+            loadConfig(environment);
+            ADD_FAILURE() << c.name << " accepted as a configuration";
+        } catch (const ConfigError& error) {
+            EXPECT_EQ(std::string(error.what()), environment.configPath + ": " + c.problem);
+        }
+    }
+}
+
+// Root may write anything: the modes must count for root too. A folder's read-only
+// attribute means nothing on Windows.
+TEST_F(SimulatorTest, AReadOnlyStateServesReadsAndRefusesEveryChange) {
+    using std::filesystem::perms;
+    const perms readOnly = perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
+                           perms::others_read | perms::others_exec;
+#ifdef _WIN32
+    const bool places[] = {false};
+#else
+    const bool places[] = {false, true};
+#endif
+    for (const bool wholeFolder : places) {
+        const std::string place = folder.file(wholeFolder ? "folder" : "file");
+        const std::string state = place + "/state";
+        {
+            Simulator first(configFrom(kMachine), state, errors);
+            ASSERT_EQ(first.openBoard(0), kOk);
+            ASSERT_EQ(writeByte(first, 0, kIOS0, 0xF0, 0x05), 1);
+        }
+        const std::string closed = wholeFolder ? place : state;
+        const perms before = std::filesystem::status(closed).permissions();
+        std::filesystem::permissions(closed, readOnly & before);
+        const std::string saved = folder.read((wholeFolder ? "folder" : "file") + std::string("/state"));
+        errors.str("");
+        {
+            Simulator sim(configFrom(kMachine), state, errors);
+            ASSERT_EQ(sim.openBoard(0), kOk);
+            EXPECT_EQ(readByte(sim, 0, kIOS0, 0xF0), 0x05);
+            EXPECT_EQ(writeByte(sim, 0, kIOS0, 0xF0, 0x06), kStateFailure);
+            EXPECT_EQ(readByte(sim, 0, kIOS0, 0xF0), 0x05);
+            sim.closeBoard(0);
+            EXPECT_EQ(sim.reset(), kStateFailure);
+        }
+        const std::string message =
+            "vexa-sim: " + closed + (wholeFolder ? ": the folder is read-only\n" : ": the file is read-only\n");
+        EXPECT_EQ(errors.str(), message + message);
+        EXPECT_EQ(folder.read((wholeFolder ? "folder" : "file") + std::string("/state")), saved);
+        EXPECT_EQ(std::filesystem::status(closed).permissions(), readOnly & before);
+        std::filesystem::permissions(closed, before);
+    }
+}
+
+TEST_F(SimulatorTest, ASaveReplacesALeftOverTemporaryFileAndKeepsTheMode) {
+    const std::string state = folder.write("state", formatState({}));
+    std::filesystem::permissions(state, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    folder.write("state.tmp", "vexa-sim state 1\nexpander"); // a killed process's half-written save
+    const auto sim = process();
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    ASSERT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x05), 1);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("state.tmp")));
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(state).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    const auto next = process();
+    ASSERT_EQ(next->openBoard(1), kOk) << errors.str();
+}
+
+TEST_F(SimulatorTest, ResetRemovesTheLockFilesOfBoardsNobodyHolds) {
+    const auto sim = process();
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    ASSERT_EQ(sim->closeBoard(0), kOk);
+    ASSERT_EQ(sim->openBoard(1), kOk);
+    ASSERT_EQ(sim->reset(), kOk);
+    EXPECT_FALSE(std::filesystem::exists(sim->stateFile().boardLockPath(0)));
+    EXPECT_TRUE(std::filesystem::exists(sim->stateFile().boardLockPath(1)));
+    EXPECT_EQ(process()->openBoard(1, std::chrono::milliseconds(0)), kBusy);
+}
+
+// A process that waited on the file reset removed must not hold a lock nobody else sees.
+TEST(FileLock, AWaiterOnARemovedLockFileLocksTheFileNamedNow) {
+    const TempDir folder;
+    const std::string path = folder.file("lock");
+    auto first = std::make_unique<FileLock>(path);
+    std::unique_ptr<FileLock> second;
+    std::thread waiter([&] { second = std::make_unique<FileLock>(path); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    first->removeOnRelease();
+    first.reset();
+    waiter.join();
+    EXPECT_EQ(FileLock::within(path, std::chrono::milliseconds(0)), nullptr);
 }
 
 TEST_F(SimulatorTest, TheNextTransferWaitsForTheEepromWriteCycle) {
