@@ -79,6 +79,12 @@ const Case kCommandLineCases[] = {
     // Output that cannot be written ends the run as a failure at the first line, and
     // nothing after it is carried out; what was written to the chips stays.
     {"help_to_a_full_device", {"-help"}, kMachine, {"", kOutputLost, 1, kStart}, {}, Sink::FullDevice},
+    {"report_to_a_full_device",
+     {"-board", "0", "-get"},
+     kMachine,
+     {"", kOutputLost, 1, kStart + constructBoard(0) + report(0, 0x752) + releaseBoard(0)},
+     {},
+     Sink::FullDevice},
     {"set_then_report_to_a_full_device",
      {"-board", "0", "-set", "0:default", "-get", "-set", "1:ds,pu,ni"},
      kMachine,
