@@ -36,11 +36,13 @@ install(TARGETS vexa_hal vexa_auxport vexa-sim
 set(vexa_packaging ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${vexa_packaging})
 if(WIN32)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt ${vexa_packaging}/README.txt @ONLY)
+  # Text files with Windows line ends, for any editor there.
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt ${vexa_packaging}/README.txt
+                 @ONLY NEWLINE_STYLE WIN32)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${vexa_packaging}/LICENSE.txt @ONLY NEWLINE_STYLE WIN32)
   install(FILES ${vexa_packaging}/README.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tool)
   foreach(component IN ITEMS tool simulator)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME LICENSE.txt
-            COMPONENT ${component})
+    install(FILES ${vexa_packaging}/LICENSE.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${component})
   endforeach()
 else()
   foreach(program_component IN ITEMS vexa-gpio:tool vexa-sim:simulator)
