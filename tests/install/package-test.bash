@@ -20,6 +20,7 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 
 # One run at a time on the machine: the packages are installed system-wide.
+mkdir -p /run/lock
 exec 9>/run/lock/vexa-gpio-package-test
 flock 9
 
