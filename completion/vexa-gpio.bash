@@ -2,7 +2,10 @@
 #
 # Completes the options, the "<bank>:" of a -set argument ("all" and the bank
 # numbers) and the settings words after the colon, one comma-separated word at a
-# time. Board indexes are not completed: only the hardware library knows them.
+# time. Board indexes are not completed, and the banks offered are those any board
+# can have: only the hardware library knows the boards, and asking it means opening
+# the board and reading its expanders, which is too slow and too intrusive for a
+# key press.
 
 _vexa_gpio_options="-h -help -b -board -f -force -g -get -s -set -v -verbose -x -exclude"
 _vexa_gpio_banks="all 0 1 2"
@@ -22,6 +25,10 @@ _vexa_gpio_settings() {
     local last=${given[${#given[@]} - 1]}
     unset 'given[${#given[@]}-1]'
     if ((${#given[@]} >= 3)); then
+        return
+    fi
+    # default, clear and dip-switch stand alone.
+    if ((${#given[@]} > 0)) && [[ " $_vexa_gpio_single_settings " == *" ${given[0]} "* ]]; then
         return
     fi
     local done_part="" kind word used candidates=""

@@ -19,11 +19,13 @@ Commands:
                        from EEPROM, the configuration register from its power-up value
   reset                puts every expander back to its configured power-up state,
                        EEPROM write counts included
-  help                 shows this text
+  help, -h, --help     shows this text
 
 Environment:
   VEXA_SIM_CONFIG  the configuration file (the built-in default when unset)
   VEXA_SIM_STATE   the state file (a per-user default when unset)
+
+Exit status: 0 done, 1 failed, 2 usage error. More in vexa-sim(1).
 )";
 
 constexpr std::uint32_t kRatedPageWrites = 50000;
@@ -115,7 +117,7 @@ int show(Simulator& simulator, std::ostream& out) {
 int powerCycle(Simulator& simulator, const std::string& boardText, std::ostream& out, std::ostream& errors) {
     const std::optional<std::uint64_t> number = parseUnsigned(boardText);
     const auto board = static_cast<std::int32_t>(number.value_or(0));
-    if (!number || *number > 0x7FFFFFFF || simulator.config().board(board) == nullptr) {
+    if (simulator.config().board(board) == nullptr) {
         printLine(errors, "vexa-sim: no board \"" + boardText + "\" in the configuration (" +
                               simulator.config().source + ")");
         return kExitFailure;
@@ -141,27 +143,36 @@ int reset(Simulator& simulator, std::ostream& out) {
 }
 
 int usageError(std::ostream& errors, const std::string& message) {
-    printLine(errors, "vexa-sim: " + message + "; \"vexa-sim help\" lists the commands");
+    printLine(errors, "vexa-sim: " + message);
+    errors << kUsage;
+    errors.flush();
     return kExitUsage;
 }
 
-} // namespace
+bool isBoardIndex(const std::string& text) {
+    const std::optional<std::uint64_t> number = parseUnsigned(text);
+    return number && *number <= 0x7FFFFFFF;
+}
 
-int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
-                  std::ostream& errors) {
+int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
+               std::ostream& errors) {
     if (arguments.empty()) {
         return usageError(errors, "no command given");
     }
     const std::string& command = arguments[0];
+    const bool help = command == "help" || command == "-h" || command == "--help";
     const std::size_t expected = command == "power-cycle" ? 2 : 1;
-    if (command != "help" && command != "show" && command != "power-cycle" && command != "reset") {
+    if (!help && command != "show" && command != "power-cycle" && command != "reset") {
         return usageError(errors, "unknown command \"" + command + "\"");
     }
     if (arguments.size() != expected) {
         return usageError(errors, expected == 2 ? "power-cycle takes one board index"
                                                 : "\"" + command + "\" takes no arguments");
     }
-    if (command == "help") {
+    if (expected == 2 && !isBoardIndex(arguments[1])) {
+        return usageError(errors, "\"" + arguments[1] + "\" is not a board index");
+    }
+    if (help) {
         out << kUsage;
         out.flush();
         return kExitOk;
@@ -180,6 +191,19 @@ int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironmen
         return reset(*simulator, out);
     }
     return powerCycle(*simulator, arguments[1], out, errors);
+}
+
+} // namespace
+
+int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
+                  std::ostream& errors) {
+    const int status = runCommand(arguments, environment, out, errors);
+    // A report that did not reach its reader (a full disk, a closed pipe) is no success.
+    if (!out) {
+        printLine(errors, "vexa-sim: failed to write standard output");
+        return kExitFailure;
+    }
+    return status;
 }
 
 } // namespace vexa::sim

@@ -1,5 +1,5 @@
 #pragma once
-// vexa-sim: shows and controls the simulated boards (show, power-cycle, reset, help).
+// vexa-sim: shows and controls the simulated boards (show, power-cycle, reset, help, -h, --help).
 
 #include "Config.h"
 
@@ -13,7 +13,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// Runs one command given its arguments (without the program name); returns the exit status.
+// Runs one command given its arguments (without the program name); returns the exit status:
+// kExitUsage, with the usage on `errors`, for a command line it cannot take.
 int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
                   std::ostream& errors);
 

@@ -29,11 +29,13 @@ function(expect_files prefix)
 endfunction()
 
 if(WINDOWS)
-  set(tool_files bin/vexa-gpio.exe)
-  set(simulator_files bin/vexa-sim.exe bin/vexa_auxport.dll bin/vexa_hal.dll)
+  set(tool_files bin/vexa-gpio.exe share/doc/vexa-gpio/LICENSE.txt share/doc/vexa-gpio/README.txt)
+  set(simulator_files bin/vexa-sim.exe bin/vexa_auxport.dll bin/vexa_hal.dll share/doc/vexa-gpio/LICENSE.txt)
 else()
-  set(tool_files bin/vexa-gpio share/bash-completion/completions/vexa-gpio share/man/man1/vexa-gpio.1)
-  set(simulator_files bin/libvexa_auxport.so bin/libvexa_hal.so bin/vexa-sim)
+  set(tool_files bin/vexa-gpio share/bash-completion/completions/vexa-gpio share/doc/vexa-gpio/LICENSE
+                 share/man/man1/vexa-gpio.1)
+  set(simulator_files bin/libvexa_auxport.so bin/libvexa_hal.so bin/vexa-sim share/bash-completion/completions/vexa-sim
+                      share/doc/vexa-gpio/LICENSE share/man/man1/vexa-sim.1)
 endif()
 
 file(REMOVE_RECURSE ${WORK})
@@ -43,13 +45,15 @@ install_into(${full})
 install_into(${tool_only} --component tool)
 
 set(all_files ${tool_files} ${simulator_files})
+list(REMOVE_DUPLICATES all_files)
 list(SORT all_files)
 expect_files(${full} ${all_files})
 expect_files(${tool_only} ${tool_files})
 
 if(NOT WINDOWS)
   foreach(page IN ITEMS completion/vexa-gpio.bash:share/bash-completion/completions/vexa-gpio
-                        doc/vexa-gpio.1:share/man/man1/vexa-gpio.1)
+                        completion/vexa-sim.bash:share/bash-completion/completions/vexa-sim
+                        doc/vexa-gpio.1:share/man/man1/vexa-gpio.1 doc/vexa-sim.1:share/man/man1/vexa-sim.1)
     string(REPLACE ":" ";" page ${page})
     list(GET page 0 source_file)
     list(GET page 1 installed_file)
@@ -62,11 +66,13 @@ if(NOT WINDOWS)
 endif()
 
 if(MAN)
-  execute_process(COMMAND ${MAN} -l --warnings ${full}/share/man/man1/vexa-gpio.1
-                  OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE result)
-  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
-    fail("man -l --warnings on the installed page: status ${result}\n${warnings}")
-  endif()
+  foreach(page IN ITEMS vexa-gpio vexa-sim)
+    execute_process(COMMAND ${MAN} -l --warnings ${full}/share/man/man1/${page}.1
+                    OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE result)
+    if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+      fail("man -l --warnings on the installed ${page}.1: status ${result}\n${warnings}")
+    endif()
+  endforeach()
 endif()
 
 # The installed tool, run as a user would, on a simulated board of its own.

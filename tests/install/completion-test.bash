@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Checks the bash completion of vexa-gpio: each case is a command line typed up
+# Checks the bash completion of vexa-gpio and vexa-sim: each case is a command line typed up
 # to the cursor and the replies bash would offer, as bash itself splits the line
 # into COMP_WORDS (blanks, and the colon as a word of its own).
 #
-#   completion-test.bash <completion script>
+#   completion-test.bash <folder of the completion scripts>
 set -uo pipefail
 
-source "$1" || exit 1
+source "$1/vexa-gpio.bash" || exit 1
+source "$1/vexa-sim.bash" || exit 1
 
 failures=0
 total=0
@@ -23,7 +24,7 @@ check() {
     [[ $line == *[[:space:]] || $split == *" " ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMPREPLY=()
-    _vexa_gpio
+    "_${COMP_WORDS[0]//-/_}"
     local got
     got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd' ')
     total=$((total + 1))
@@ -69,6 +70,7 @@ check "vexa-gpio -b 0 -set 0:ds,pu," "ds,pu,in ds,pu,inverted ds,pu,ni ds,pu,not
 check "vexa-gpio -b 0 -set 0:ds,pu,n" "ds,pu,ni ds,pu,not-inverted"
 check "vexa-gpio -b 0 -set 0:in,single-ended,p" "in,single-ended,pd in,single-ended,pu in,single-ended,pull-down in,single-ended,pull-up"
 check "vexa-gpio -b 0 -set 0:ds,pu,ni," ""
+check "vexa-gpio -b 0 -set 0:default," ""
 check "vexa-gpio -b 0 -set 0:ds,pu,ni,x" ""
 check "vexa-gpio -b 0 -set 0:x" ""
 # A colon is a setting word only after -set.
@@ -81,12 +83,19 @@ check "vexa-gpio -b 0 -set 2:def" "2:default"
 check "vexa-gpio -b 0 -set al" "all:"
 unset COMP_WORDBREAKS_UNDER_TEST
 
-# The script registers itself for the command.
-total=$((total + 1))
-if [[ $(complete -p vexa-gpio 2>/dev/null) != "complete -F _vexa_gpio vexa-gpio" ]]; then
-    failures=$((failures + 1))
-    echo "FAILED: the completion is not registered for vexa-gpio"
-fi
+# vexa-sim: its commands, and no guessing of a board index.
+check "vexa-sim " "--help -h help power-cycle reset show"
+check "vexa-sim p" "power-cycle"
+check "vexa-sim power-cycle " ""
+
+# Each script registers itself for its command.
+for command in vexa-gpio vexa-sim; do
+    total=$((total + 1))
+    if [[ $(complete -p $command 2>/dev/null) != "complete -F _${command//-/_} $command" ]]; then
+        failures=$((failures + 1))
+        echo "FAILED: the completion is not registered for $command"
+    fi
+done
 
 echo "$((total - failures)) passed, $failures failed"
 ((failures == 0))

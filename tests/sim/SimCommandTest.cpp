@@ -37,19 +37,29 @@ TEST(SimCommand, RefusesBadCommandLines) {
     const TempDir folder;
     const SimEnvironment environment = folder.environment(kMachine);
     const std::vector<std::vector<std::string>> usageErrors = {
-        {}, {"frob"}, {"power-cycle"}, {"show", "all"}, {"reset", "0"}, {"Show"}};
+        {},           {"frob"}, {"power-cycle"}, {"show", "all"}, {"reset", "0"}, {"Show"}, {"-help"},
+        {"-h", "x"}, {"power-cycle", "abc"}, {"power-cycle", "0x80000000"}};
     for (const auto& arguments : usageErrors) {
         const CommandRun result = run(arguments, environment);
         EXPECT_EQ(result.status, kExitUsage) << result.errors;
-        EXPECT_TRUE(contains(result.errors, "\"vexa-sim help\" lists the commands")) << result.errors;
+        EXPECT_TRUE(contains(result.errors, "\nUsage: vexa-sim <command>\n")) << result.errors;
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(run({"power-cycle", "3"}, environment).errors,
               "vexa-sim: no board \"3\" in the configuration (" + environment.configPath + ")\n");
     EXPECT_EQ(run({"show"}, folder.environment("slots -1\n")).status, kExitFailure);
-    const CommandRun help = run({"help"}, environment);
-    EXPECT_EQ(help.status, kExitOk);
-    EXPECT_EQ(help.out.rfind("Usage: vexa-sim <command>\n", 0), 0u);
+    for (const char* help : {"help", "-h", "--help"}) {
+        const CommandRun result = run({help}, environment);
+        EXPECT_EQ(result.status, kExitOk) << help;
+        EXPECT_EQ(result.out.rfind("Usage: vexa-sim <command>\n", 0), 0u) << help;
+        EXPECT_EQ(result.errors, "") << help;
+    }
+    // Output that cannot be written fails the command.
+    std::ostringstream closed;
+    closed.setstate(std::ios::badbit);
+    std::ostringstream errors;
+    EXPECT_EQ(runSimCommand({"help"}, environment, closed, errors), kExitFailure);
+    EXPECT_EQ(errors.str(), "vexa-sim: failed to write standard output\n");
 }
 
 TEST(SimCommand, ShowsPowerCyclesAndResets) {
