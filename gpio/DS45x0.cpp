@@ -56,7 +56,7 @@ void DS45x0::readRegisters() {
     for (const std::uint8_t address : registerMap->imageRegisters) {
         bus->read(address, &registerImage[address], 1);
     }
-    std::uint8_t configuration = 0; // read as the chip expects, not kept
+    std::uint8_t configuration = 0; // read, as the tool always has, and not kept
     bus->read(registerMap->configurationRegister, &configuration, 1);
     for (std::uint32_t i = 0; i < pinCount(); ++i) {
         const ds45x0::PinFields& fields = registerMap->pins[i];
