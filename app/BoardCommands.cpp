@@ -50,14 +50,14 @@ void BoardCommands::release() {
 }
 
 void BoardCommands::get() const {
-    if (boardHandle == nullptr) {
+    if (!inventory) {
         throw std::runtime_error("No board selected");
     }
     inventory->print(out, err);
 }
 
 void BoardCommands::set(const std::vector<std::string>& settingArguments, bool force) {
-    if (boardHandle == nullptr) {
+    if (!inventory) {
         throw std::runtime_error("No board selected");
     }
     if (settingArguments.empty()) {

@@ -12,6 +12,8 @@ namespace vexa {
 
 namespace {
 
+enum class Option { Help, Board, Force, Get, Set, Verbose, Exclude, Unknown };
+
 struct OptionName {
     const char* shortForm;
     const char* longForm;
@@ -56,15 +58,8 @@ void printUsage(const std::string& programPath, std::FILE* out) {
     }
 }
 
-// The run's state besides the selected board.
-struct RunFlags {
-    bool verbose = false;
-    bool exclude = false;
-    bool force = false;
-};
-
-} // namespace
-
+// Matches one argument in option position: exact and case-sensitive, short or long
+// form, with one leading minus dropped from "--" forms.
 Option matchOption(std::string argument) {
     if (argument.compare(0, 2, "--") == 0) {
         argument.erase(0, 1);
@@ -77,67 +72,91 @@ Option matchOption(std::string argument) {
     return Option::Unknown;
 }
 
+// Whether arguments[index] exists and can be an option's argument (not empty, not
+// starting with '-').
 bool isOptionArgument(const std::vector<std::string>& arguments, std::size_t index) {
     return index < arguments.size() && !arguments[index].empty() && arguments[index][0] != '-';
 }
 
+// What the options met so far have set, and where their output goes.
+struct RunState {
+    BoardCommands& board;
+    std::FILE* out;
+    std::int64_t highestBoardIndex;
+    bool verbose = false;
+    bool exclude = false;
+    bool force = false;
+};
+
+void selectBoard(RunState& run, const std::string& argument) {
+    const std::int32_t number = toInt32Saturating(argument);
+    if (number < 0 || number > run.highestBoardIndex) {
+        throw std::runtime_error("Invalid board index");
+    }
+    run.board.select(number, run.exclude, run.verbose);
+}
+
+// The arguments of "-set": all that follow it and can be an option's argument.
+std::vector<std::string> settingArgumentsFrom(const std::vector<std::string>& arguments, std::size_t first) {
+    std::vector<std::string> settingArguments;
+    for (std::size_t next = first; isOptionArgument(arguments, next); ++next) {
+        settingArguments.push_back(arguments[next]);
+    }
+    return settingArguments;
+}
+
+// Carries out the option at arguments[index]; returns how many arguments it used,
+// itself included.
+std::size_t carryOut(RunState& run, const std::vector<std::string>& arguments, std::size_t index) {
+    switch (matchOption(arguments[index])) {
+    case Option::Help:
+        printUsage(arguments.front(), run.out);
+        return 1;
+    case Option::Board:
+        if (!isOptionArgument(arguments, index + 1)) {
+            throw std::runtime_error("Missing argument for option");
+        }
+        selectBoard(run, arguments[index + 1]);
+        return 2;
+    case Option::Force:
+        run.force = true;
+        return 1;
+    case Option::Verbose:
+        run.verbose = true;
+        return 1;
+    case Option::Exclude:
+        run.exclude = true;
+        return 1;
+    case Option::Get:
+        run.board.get();
+        return 1;
+    case Option::Set: {
+        const std::vector<std::string> settingArguments = settingArgumentsFrom(arguments, index + 1);
+        run.board.set(settingArguments, run.force);
+        return 1 + settingArguments.size();
+    }
+    case Option::Unknown:
+        break;
+    }
+    throw std::runtime_error("Unknown option");
+}
+
+void runOptions(BoardCommands& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    // The first library call: it loads the library. Widened so that no slot count the
+    // library may report can overflow.
+    RunState run{board, out, std::int64_t{hal::VHalGetMaxDevices()} - 1};
+    for (std::size_t index = 1; index < arguments.size();) {
+        index += carryOut(run, arguments, index);
+    }
+}
+
+} // namespace
+
 int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
     BoardCommands board(out, err);
-    RunFlags flags;
     int status = 0;
     try {
-        // The first library call: it loads the library. Widened so that no slot
-        // count the library may report can overflow.
-        const std::int64_t highestBoardIndex = std::int64_t{hal::VHalGetMaxDevices()} - 1;
-        std::size_t index = 1;
-        while (index < arguments.size()) {
-            const bool hasArgument = isOptionArgument(arguments, index + 1);
-            switch (matchOption(arguments[index])) {
-            case Option::Help:
-                printUsage(arguments.front(), out);
-                index += 1;
-                break;
-            case Option::Board: {
-                if (!hasArgument) {
-                    throw std::runtime_error("Missing argument for option");
-                }
-                const std::int32_t number = toInt32Saturating(arguments[index + 1]);
-                if (number < 0 || number > highestBoardIndex) {
-                    throw std::runtime_error("Invalid board index");
-                }
-                board.select(number, flags.exclude, flags.verbose);
-                index += 2;
-                break;
-            }
-            case Option::Force:
-                flags.force = true;
-                index += 1;
-                break;
-            case Option::Verbose:
-                flags.verbose = true;
-                index += 1;
-                break;
-            case Option::Exclude:
-                flags.exclude = true;
-                index += 1;
-                break;
-            case Option::Get:
-                board.get();
-                index += 1;
-                break;
-            case Option::Set: {
-                std::vector<std::string> settingArguments;
-                for (std::size_t next = index + 1; isOptionArgument(arguments, next); ++next) {
-                    settingArguments.push_back(arguments[next]);
-                }
-                board.set(settingArguments, flags.force);
-                index += 1 + settingArguments.size();
-                break;
-            }
-            case Option::Unknown:
-                throw std::runtime_error("Unknown option");
-            }
-        }
+        runOptions(board, arguments, out);
         printLine(out, "Done.");
     } catch (const std::exception& e) {
         printErrorLine(err, std::string("Exception caught: ") + e.what());

@@ -8,16 +8,6 @@
 
 namespace vexa {
 
-enum class Option { Help, Board, Force, Get, Set, Verbose, Exclude, Unknown };
-
-// Matches one argument in option position: exact and case-sensitive, short or long
-// form, with one leading minus dropped from "--" forms.
-Option matchOption(std::string argument);
-
-// Whether arguments[index] exists and can be an option's argument (not empty, not
-// starting with '-').
-bool isOptionArgument(const std::vector<std::string>& arguments, std::size_t index);
-
 // Runs the tool on a whole command line (arguments[0] is the program path). The usage
 // text, verbose lines, report and "Done." go to `out`; failures and the report's
 // warning to `err`. Returns the exit status: 1 when the run ended with a failure,

@@ -9,6 +9,7 @@
 // each a bank digit followed by a settings text.
 
 #include "gpio/BoardGPIOs.h"
+#include "tests/support/MemoryBus.h"
 
 #include <array>
 #include <cstddef>
@@ -24,28 +25,6 @@ namespace {
 
 using vexa::DS45x0;
 using Bank = vexa::BoardGPIOs::GPIOBank;
-
-// One I2C device of 256 registers that always answers.
-class MemoryBus final : public vexa::I2CBusInterface {
-public:
-    std::int32_t read(std::uint8_t registerAddress, void* buffer, std::uint32_t length) override {
-        auto* bytes = static_cast<std::uint8_t*>(buffer);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            bytes[i] = registers[(registerAddress + i) & 0xFF];
-        }
-        return static_cast<std::int32_t>(length);
-    }
-
-    std::int32_t write(std::uint8_t registerAddress, const void* buffer, std::uint32_t length) override {
-        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            registers[(registerAddress + i) & 0xFF] = bytes[i];
-        }
-        return static_cast<std::int32_t>(length);
-    }
-
-    std::array<std::uint8_t, 256> registers{};
-};
 
 struct BankLayout {
     std::int32_t number; // as in the inventory: "default" depends on it
@@ -120,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool force = (data[0] & 1) != 0;
     const ExpanderLayout& layout = kLayouts[(data[0] >> 1) % std::size(kLayouts)];
 
-    MemoryBus bus;
+    vexa::test::MemoryBus bus; // never made to fail
     for (std::size_t i = 0; i < layout.imageRegisters.size(); ++i) {
         bus.registers[layout.imageRegisters[i]] = data[1 + i];
     }

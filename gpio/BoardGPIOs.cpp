@@ -54,7 +54,7 @@ constexpr BankDefinition kFixedGpio = {"GPIO", 0, 1, 3, true};
 } // namespace
 
 BoardGPIOs::BoardGPIOs(hal::BoardHandle board, bool excludeOptional) : boardHandle(board) {
-    // Should construction fail, the members release what was created, dependants first.
+    // Should construction fail, the members release what was created (see their declaration).
     layOut(excludeOptional);
 }
 

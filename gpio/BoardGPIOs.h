@@ -48,7 +48,6 @@ public:
 
     private:
         void setPin(std::uint32_t pinNumber, SettingValue value, const char* invalidValueMessage);
-        void setAll(SettingValue inversion, SettingValue pull, SettingValue signal);
 
         std::int32_t number;
         std::string name;
@@ -94,6 +93,10 @@ private:
 
     hal::BoardHandle boardHandle; // not owned: the front end opens and closes the board
     I2CBusInterface* firstBus = nullptr; // probed once more at destruction
+    // Keep this order: members are destroyed in reverse, so when the constructor fails
+    // the banks go before the expanders whose pins they use, and the expanders before
+    // the buses they read through. The destructor does the same by hand, to probe the
+    // first bus between expanders and buses.
     std::vector<std::unique_ptr<I2CBusInterface>> buses;
     std::vector<std::unique_ptr<DS45x0>> expanders;
     std::vector<std::unique_ptr<GPIOBank>> banks;

@@ -34,9 +34,10 @@ void DS45x0::IoPin::setSetting(Setting value) {
     setInPass = 1;
 }
 
-DS45x0::DS45x0(I2CBusInterface& bus_, std::uint32_t pinCount) : bus(&bus_) {
-    pins.reserve(pinCount);
-    for (std::uint32_t i = 0; i < pinCount; ++i) {
+DS45x0::DS45x0(I2CBusInterface& bus_, const ds45x0::RegisterMap& registerMap_)
+    : bus(&bus_), registerMap(&registerMap_) {
+    pins.reserve(registerMap->pins.size());
+    for (std::size_t i = 0; i < registerMap->pins.size(); ++i) {
         pins.push_back(std::make_unique<IoPin>());
     }
 }
@@ -51,21 +52,46 @@ const DS45x0::IoPin& DS45x0::pin(std::uint32_t number) const {
     return *pins.at(number);
 }
 
-void DS45x0::readImage(const RegisterList& imageRegisters, std::uint8_t configurationRegister) {
-    for (std::size_t i = 0; i < kImageSize; ++i) {
-        bus->read(imageRegisters[i], &registerImage[i], 1);
+void DS45x0::readRegisters() {
+    for (const std::uint8_t address : registerMap->imageRegisters) {
+        bus->read(address, &registerImage[address], 1);
     }
-    std::uint8_t configuration = 0;
-    bus->read(configurationRegister, &configuration, 1);
+    std::uint8_t configuration = 0; // read, as the tool always has, and not kept
+    bus->read(registerMap->configurationRegister, &configuration, 1);
+    for (std::uint32_t i = 0; i < pinCount(); ++i) {
+        const ds45x0::PinFields& fields = registerMap->pins[i];
+        IoPin& p = pin(i);
+        p.setInPass = 0;
+        p.pullUp = isOn(fields.pullUp);
+        p.level = isOn(fields.status);
+        p.driveLow = !isOn(fields.control);
+    }
 }
 
-void DS45x0::clearConfiguration(std::uint8_t configurationRegister) {
-    const std::uint8_t cleared = 0x00;
-    bus->write(configurationRegister, &cleared, 1);
+void DS45x0::writeRegisters() {
+    // Every pin is encoded before the first transfer, so a refusal leaves the chip untouched.
+    for (std::uint32_t i = 0; i < pinCount(); ++i) {
+        const IoPin::Setting setting = pin(i).getSetting();
+        if (setting == IoPin::Invalid) {
+            throw std::logic_error("Invalid setting for DS45x0::IoPin");
+        }
+        assign(registerMap->pins[i].pullUp, setting == IoPin::PulledUp);
+        assign(registerMap->pins[i].control, setting != IoPin::DrivenLow);
+    }
+    const std::uint8_t cleared = 0x00; // SEE included
+    bus->write(registerMap->configurationRegister, &cleared, 1);
+    for (const ds45x0::Run& run : registerMap->writtenRuns) {
+        bus->write(run.first, &registerImage[run.first], run.length);
+    }
 }
 
-void DS45x0::writeImageBytes(std::uint8_t firstRegister, std::size_t firstByte, std::uint32_t length) {
-    bus->write(firstRegister, &registerImage.at(firstByte), length);
+bool DS45x0::isOn(const ds45x0::Field& field) const {
+    return (registerImage[field.address] & field.mask) != 0;
+}
+
+void DS45x0::assign(const ds45x0::Field& field, bool on) {
+    std::uint8_t& byte = registerImage[field.address];
+    byte = static_cast<std::uint8_t>((byte & ~field.mask) | (on ? field.on : 0));
 }
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // Each pin is an open-drain output with a switchable pull-up. A driver keeps an image
 // of the chip registers it uses: readRegisters fills it and decodes the pins, the
 // banks change pins in memory, writeRegisters encodes them and writes the image.
+// DS45x0 does all of that from a chip's register map; DS4510 and DS4520 only give theirs.
 
 #include "i2c/I2CBusInterface.h"
 
@@ -12,6 +13,40 @@
 #include <vector>
 
 namespace vexa {
+
+// A chip described as data: DS4510.cpp and DS4520.cpp each hold one RegisterMap.
+namespace ds45x0 {
+
+// A pin's share of one register: the bits `mask` of register `address`, which
+// read as "on" when any of them is set and are written as `on` or as 0.
+struct Field {
+    std::uint8_t address;
+    std::uint8_t mask;
+    std::uint8_t on;
+};
+// Bit `number` of register `address`, the pin's alone.
+constexpr Field bit(std::uint8_t address, unsigned number) {
+    return {address, static_cast<std::uint8_t>(1u << number), static_cast<std::uint8_t>(1u << number)};
+}
+struct PinFields {
+    Field pullUp;    // on: pull-up enabled
+    Field control;   // on: output off; all zero drives the pin low
+    Field status;    // on: the pin reads high
+};
+// Registers written from the image in one transfer.
+struct Run {
+    std::uint8_t first;
+    std::uint8_t length;
+};
+struct RegisterMap {
+    std::array<std::uint8_t, 6> imageRegisters; // read one transfer each, in this order
+    std::uint8_t configurationRegister;         // read after them, cleared before a write
+    std::uint8_t seeMask;                       // clear: writes reach EEPROM as well
+    std::vector<PinFields> pins;                // index = pin number
+    std::vector<Run> writtenRuns;               // in this order
+};
+
+} // namespace ds45x0
 
 class DS45x0 {
 public:
@@ -32,8 +67,12 @@ public:
     };
 
     virtual ~DS45x0();
-    virtual void readRegisters() = 0;
-    virtual void writeRegisters() = 0;
+    // Reads every image register and the configuration register, then decodes all pins
+    // and starts a new pass; a failed read leaves the pins as they were.
+    virtual void readRegisters();
+    // Encodes every pin, refusing an Invalid one before any transfer, clears the
+    // configuration register and writes the runs.
+    virtual void writeRegisters();
 
     // Bounds-checked: std::out_of_range for a pin the chip does not have.
     IoPin& pin(std::uint32_t number);
@@ -44,47 +83,26 @@ public:
     DS45x0& operator=(const DS45x0&) = delete;
 
 protected:
-    static constexpr std::size_t kImageSize = 6;
-    using RegisterList = std::array<std::uint8_t, kImageSize>;
+    DS45x0(I2CBusInterface& bus, const ds45x0::RegisterMap& registerMap);
 
-    DS45x0(I2CBusInterface& bus, std::uint32_t pinCount);
-
-    // One one-byte read per image register, in list order, then a read of the
-    // configuration register whose value is not kept.
-    void readImage(const RegisterList& imageRegisters, std::uint8_t configurationRegister);
-    // Clears the configuration register (SEE included) so what follows reaches EEPROM.
-    void clearConfiguration(std::uint8_t configurationRegister);
-    void writeImageBytes(std::uint8_t firstRegister, std::size_t firstByte, std::uint32_t length);
-    // Sets or clears the bits of `mask` in one image byte, leaving the others as read.
-    static void assignBits(std::uint8_t& byte, std::uint8_t mask, bool set) {
-        byte = static_cast<std::uint8_t>(set ? (byte | mask) : (byte & ~mask));
-    }
+private:
+    bool isOn(const ds45x0::Field& field) const;
+    void assign(const ds45x0::Field& field, bool on);
 
     I2CBusInterface* bus; // not owned: the inventory owns the buses
+    const ds45x0::RegisterMap* registerMap;
     std::vector<std::unique_ptr<IoPin>> pins;
-    std::array<std::uint8_t, kImageSize> registerImage{};
+    std::array<std::uint8_t, 256> registerImage{}; // by register address
 };
 
 class DS4510 : public DS45x0 {
 public:
     explicit DS4510(I2CBusInterface& bus);
-    void readRegisters() override;
-    void writeRegisters() override;
-
-private:
-    void decodePin(std::uint32_t number);
-    void encodePin(std::uint32_t number);
 };
 
 class DS4520 : public DS45x0 {
 public:
     explicit DS4520(I2CBusInterface& bus);
-    void readRegisters() override;
-    void writeRegisters() override;
-
-private:
-    void decodePin(std::uint32_t number);
-    void encodePin(std::uint32_t number);
 };
 
 } // namespace vexa

@@ -52,6 +52,60 @@ const SettingWord* findSettingWord(const std::string& token) {
     return nullptr;
 }
 
+void setAll(GPIOBank& bank, GPIOBank::SettingValue inversion, GPIOBank::SettingValue pull,
+            GPIOBank::SettingValue signal) {
+    bank.invertOutputs(inversion);
+    bank.inputsPullUpDown(pull);
+    bank.differentialInputs(signal);
+}
+
+// One word for all three settings: "default", "dip-switch" or "clear".
+void applyBankWord(GPIOBank& bank, const std::string& word, bool force) {
+    constexpr auto Off = GPIOBank::Off, On = GPIOBank::On, Clear = GPIOBank::Clear;
+    if (word == "default") {
+        if (bank.getNumber() == 0) {
+            setAll(bank, Off, Off, On); // the front bank: not-inverted, pull-ups, differential
+        } else if (bank.hasNoDipSwitch()) {
+            setAll(bank, Off, Off, Off);
+        } else {
+            setAll(bank, Clear, Clear, Clear); // handed to the dip-switch
+        }
+    } else if (word == "dip-switch" || word == "clear") {
+        if (bank.hasNoDipSwitch() && !force) {
+            throw std::runtime_error("Bank has no dip-switch");
+        }
+        setAll(bank, Clear, Clear, Clear);
+    } else {
+        throw std::runtime_error("Unknown value for settings");
+    }
+}
+
+// Three words, one of each kind in any order; each is applied as it is met.
+void applySettingWords(GPIOBank& bank, const std::vector<std::string>& words) {
+    unsigned kinds = 0;
+    for (const std::string& token : words) {
+        const SettingWord* word = findSettingWord(token);
+        if (word == nullptr) {
+            throw std::runtime_error("Unknown value for setting");
+        }
+        switch (word->kind) {
+        case Inversion:
+            bank.invertOutputs(word->value);
+            break;
+        case Pull:
+            bank.inputsPullUpDown(word->value);
+            break;
+        case Signal:
+            bank.differentialInputs(word->value);
+            break;
+        }
+        kinds |= word->kind;
+    }
+    if (kinds != kAllKinds) {
+        throw std::runtime_error("Invalid combination of bank settings");
+    }
+}
+
 } // namespace
 
 GPIOBank::GPIOBank(std::int32_t number_, std::string name_, DS45x0& expander_, std::uint32_t inversionPin_,
@@ -81,62 +135,17 @@ void GPIOBank::differentialInputs(SettingValue value) {
     setPin(signalPin, value, "Invalid setting for BoardGPIOs::GPIOBank::differentialInputs");
 }
 
-void GPIOBank::setAll(SettingValue inversion, SettingValue pull, SettingValue signal) {
-    invertOutputs(inversion);
-    inputsPullUpDown(pull);
-    differentialInputs(signal);
-}
-
 void GPIOBank::applySettings(const std::string& text, bool force) {
-    std::vector<std::string> tokens;
-    boost::split(tokens, text, boost::is_any_of(","), boost::token_compress_off);
-
-    if (tokens.size() == 1) {
-        const std::string& word = tokens.front();
-        if (word == "default") {
-            if (number == 0) {
-                setAll(Off, Off, On); // the front bank: not-inverted, pull-ups, differential
-            } else if (noDipSwitch) {
-                setAll(Off, Off, Off);
-            } else {
-                setAll(Clear, Clear, Clear); // handed to the dip-switch
-            }
-        } else if (word == "dip-switch" || word == "clear") {
-            if (noDipSwitch && !force) {
-                throw std::runtime_error("Bank has no dip-switch");
-            }
-            setAll(Clear, Clear, Clear);
-        } else {
-            throw std::runtime_error("Unknown value for settings");
-        }
+    std::vector<std::string> words;
+    boost::split(words, text, boost::is_any_of(","), boost::token_compress_off);
+    if (words.size() == 1) {
+        applyBankWord(*this, words.front(), force);
         return;
     }
-
-    if (tokens.size() != 3) {
+    if (words.size() != 3) {
         throw std::runtime_error("Invalid number of settings");
     }
-    unsigned kinds = 0;
-    for (const std::string& token : tokens) {
-        const SettingWord* word = findSettingWord(token);
-        if (word == nullptr) {
-            throw std::runtime_error("Unknown value for setting");
-        }
-        switch (word->kind) {
-        case Inversion:
-            invertOutputs(word->value);
-            break;
-        case Pull:
-            inputsPullUpDown(word->value);
-            break;
-        case Signal:
-            differentialInputs(word->value);
-            break;
-        }
-        kinds |= word->kind;
-    }
-    if (kinds != kAllKinds) {
-        throw std::runtime_error("Invalid combination of bank settings");
-    }
+    applySettingWords(*this, words);
 }
 
 } // namespace vexa

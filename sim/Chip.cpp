@@ -11,6 +11,7 @@ constexpr std::uint8_t bitOf(unsigned pin) {
 }
 
 // One I/O control register per pin (bit 0 counts), pin 0 at 0xF7 and pin 3 at 0xF4.
+// Bit 0 decides, as on the chip; the tool reads a non-zero byte as off: the same for 0x00 and 0x01, all it writes.
 const ChipLayout kDS4510{
     ChipType::DS4510,
     "DS4510",

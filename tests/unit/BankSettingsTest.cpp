@@ -1,5 +1,5 @@
-#include "FakeBus.h"
 #include "gpio/BoardGPIOs.h"
+#include "tests/support/MemoryBus.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 using vexa::BoardGPIOs;
 using vexa::DS4510;
 using vexa::DS45x0;
-using vexa::test::FakeBus;
+using vexa::test::MemoryBus;
 using Bank = BoardGPIOs::GPIOBank;
 using Pin = DS45x0::IoPin;
 
@@ -27,7 +27,7 @@ struct Extension {
         }
         chip.readRegisters();
     }
-    FakeBus bus;
+    MemoryBus bus;
     DS4510 chip{bus};
     Bank front{0, "Front GPIO", chip, 0, 1, 2, true};
     Bank fixed{1, "GPIO", chip, 0, 1, 3, true};

@@ -1,5 +1,5 @@
-#include "FakeBus.h"
 #include "gpio/DS45x0.h"
+#include "tests/support/MemoryBus.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 using vexa::DS4510;
 using vexa::DS4520;
 using vexa::DS45x0;
-using vexa::test::FakeBus;
+using vexa::test::MemoryBus;
 using Pin = DS45x0::IoPin;
 using Log = std::vector<std::string>;
 
@@ -33,7 +33,7 @@ std::vector<bool> levelsOf(const DS45x0& chip) {
 }
 
 TEST(DS4510, ReadsEachRegisterWithATransferOfItsOwnThenDecodes) {
-    FakeBus bus;
+    MemoryBus bus;
     bus.registers[0xF0] = 0b1001; // pull-ups on pins 0 and 3
     bus.registers[0xF7] = 0x00;   // pin 0: output on
     bus.registers[0xF6] = 0x00;   // pin 1: output on
@@ -49,7 +49,7 @@ TEST(DS4510, ReadsEachRegisterWithATransferOfItsOwnThenDecodes) {
 }
 
 TEST(DS4510, WritesConfigurationFirstThenPullUpsThenTheFourControlRegisters) {
-    FakeBus bus;
+    MemoryBus bus;
     bus.registers[0xF9] = 0x10; // SEE set: must be cleared so the settings reach EEPROM
     bus.registers[0xF4] = 0xFF;
     for (std::uint8_t r = 0xF5; r <= 0xF7; ++r) {
@@ -66,7 +66,7 @@ TEST(DS4510, WritesConfigurationFirstThenPullUpsThenTheFourControlRegisters) {
 }
 
 TEST(DS4520, ReadsPairsStatusAndConfigurationInOrder) {
-    FakeBus bus;
+    MemoryBus bus;
     bus.registers[0xF0] = 0b0000'0101; // pull-ups on pins 0 and 2
     bus.registers[0xF1] = 0x01;        // pull-up on pin 8
     bus.registers[0xF2] = 0b1111'1010; // pins 0 and 2 driven low
@@ -86,7 +86,7 @@ TEST(DS4520, ReadsPairsStatusAndConfigurationInOrder) {
 }
 
 TEST(DS4520, WritesOneRunAndKeepsTheUpperBitsOfTheSecondPair) {
-    FakeBus bus;
+    MemoryBus bus;
     bus.registers[0xF0] = 0x00;
     bus.registers[0xF1] = 0xA4; // bits 1..7 are not ours: written back as read
     bus.registers[0xF2] = 0xFF;
@@ -103,7 +103,7 @@ TEST(DS4520, WritesOneRunAndKeepsTheUpperBitsOfTheSecondPair) {
 }
 
 TEST(IoPin, ConflictsAreRefusedWithinAPassOnly) {
-    FakeBus bus;
+    MemoryBus bus;
     DS4510 chip(bus);
     chip.readRegisters();
     Pin& pin = chip.pin(0);
@@ -125,7 +125,7 @@ TEST(IoPin, ConflictsAreRefusedWithinAPassOnly) {
 template <typename Chip>
 void expectInvalidPinGuardsTheWrite(std::uint8_t pullUpRegister, std::uint8_t pin0Control,
                                     std::uint8_t pin0ControlBit) {
-    FakeBus bus;
+    MemoryBus bus;
     bus.registers[pullUpRegister] = 0x01;
     bus.registers[pin0Control] = static_cast<std::uint8_t>(~pin0ControlBit); // pin 0 on and pulled up
     Chip chip(bus);
@@ -144,7 +144,7 @@ TEST(DS45x0, AnInvalidPinNobodySetRefusesTheWriteBeforeAnyTransfer) {
 }
 
 TEST(DS45x0, AFailedReadLeavesThePinsAsTheyWere) {
-    FakeBus bus;
+    MemoryBus bus;
     DS4520 chip(bus);
     chip.readRegisters();
     chip.pin(3).setSetting(Pin::PulledUp);
@@ -156,7 +156,7 @@ TEST(DS45x0, AFailedReadLeavesThePinsAsTheyWere) {
 }
 
 TEST(DS45x0, PinAccessIsBoundsChecked) {
-    FakeBus bus;
+    MemoryBus bus;
     DS4510 small(bus);
     DS4520 large(bus);
     EXPECT_NO_THROW(small.pin(3));

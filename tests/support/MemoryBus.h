@@ -1,6 +1,6 @@
 #pragma once
-// An in-memory I2C device: 256 registers, a log of every transfer, and a transfer
-// that can be made to fail.
+// An in-memory I2C device for tests and fuzzers: 256 registers, a log of every
+// transfer, and a transfer that can be made to fail.
 
 #include "i2c/I2CBusInterface.h"
 
@@ -13,7 +13,7 @@
 
 namespace vexa::test {
 
-class FakeBus : public I2CBusInterface {
+class MemoryBus : public I2CBusInterface {
 public:
     std::int32_t read(std::uint8_t registerAddress, void* buffer, std::uint32_t length) override {
         transfer("R", registerAddress, length, "Failed to read register");
