@@ -17,7 +17,7 @@ const char kDefaultConfigName[] = "built-in default";
 
 const char kDefaultConfigText[] = R"(# One board of each kind of GPIO layout.
 slots 4
-write-cycle-ms 10
+write-cycle-ms 20
 
 # A board with its GPIO extension attached.
 board 0 type 0x752
@@ -235,6 +235,12 @@ private:
                 expander.absent = true;
             } else if (words[i] == "answers") {
                 expander.answeredTransfers = number(words, ++i, "transfer count", 0, kUint64Max);
+            } else if (words[i] == "busy") {
+                const std::string& mode = word(words, ++i, "busy mode");
+                if (mode != "wait" && mode != "refuse") {
+                    fail("unknown busy mode " + quoted(mode) + " (wait or refuse)");
+                }
+                expander.refuseWhileBusy = mode == "refuse";
             } else if (words[i] == "fail-read") {
                 expander.failingRead = number(words, ++i, "read number", 1, kUint64Max);
             } else if (words[i] == "fail-write") {

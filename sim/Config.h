@@ -31,6 +31,9 @@ struct ExpanderConfig {
     RegisterImage powerUp{};        // what the chip holds when the machine is new
     ExternalLevels external{};      // all floating unless configured
     bool absent = false;
+    // "busy refuse": a transfer to the chip during its EEPROM write cycle gets no answer,
+    // as from a library that does not poll; by default it waits for the chip.
+    bool refuseWhileBusy = false;
     // Transfer counts of this process, each from 1: the chip stops answering after
     // `answeredTransfers`; the `failingRead`-th read and `failingWrite`-th write fail.
     std::optional<std::uint64_t> answeredTransfers;
@@ -41,7 +44,7 @@ struct ExpanderConfig {
 struct Config {
     std::string source; // the file's name, or kDefaultConfigName
     std::int32_t slots = 0;
-    std::uint32_t writeCycleMs = 10;
+    std::uint32_t writeCycleMs = 20; // the datasheets' longest
     std::optional<std::uint64_t> failingCall; // entry-point call number, from 1
     std::vector<BoardConfig> boards;
     std::vector<ExpanderConfig> expanders;

@@ -121,6 +121,17 @@ Simulator::Expander* Simulator::byBusAddress(std::int32_t board, std::uint8_t bu
     return nullptr;
 }
 
+bool Simulator::busyAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
+    const Expander* expander = byBusAddress(board, busAddress);
+    return expander != nullptr && std::chrono::steady_clock::now() < expander->readyAt;
+}
+
+void Simulator::awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
+    if (const Expander* expander = byBusAddress(board, busAddress)) {
+        std::this_thread::sleep_until(expander->readyAt);
+    }
+}
+
 std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction direction,
                               std::uint32_t registerAddress, const void* buffer, std::uint64_t size) {
     if (!isOpen(board)) {
@@ -142,8 +153,13 @@ std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction 
     if ((reading ? config.failingRead : config.failingWrite) == numberOfItsKind) {
         return kInjected;
     }
-    // Acknowledge polling: the interface retries until the chip's write cycle is over.
-    std::this_thread::sleep_until(expander->readyAt);
+    if (std::chrono::steady_clock::now() < expander->readyAt) {
+        if (config.refuseWhileBusy) {
+            return kNoAnswer;
+        }
+        // Acknowledge polling: the interface retries until the chip's write cycle is over.
+        std::this_thread::sleep_until(expander->readyAt);
+    }
     return kOk;
 }
 

@@ -17,7 +17,7 @@ write-cycle-ms 0
 fail-call 12
 board 1 type -5 fail-open
 board 2 type 0xFFFFFFFF fail-type
-expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4
+expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4 busy refuse
   register 0xF7 0xFF
   external 3 high
 expander 2 IOS0 DS4520
@@ -41,6 +41,7 @@ expander 2 IOS0 DS4520
     EXPECT_EQ(extension.answeredTransfers, 3u);
     EXPECT_EQ(extension.failingRead, 2u);
     EXPECT_EQ(extension.failingWrite, 4u);
+    EXPECT_TRUE(extension.refuseWhileBusy);
     EXPECT_EQ(extension.powerUp[0xF7], 0xFF);
     EXPECT_EQ(extension.powerUp[0xF4], 0x01) << "factory value kept";
     EXPECT_EQ(extension.external[3], ExternalLevel::High);
@@ -55,7 +56,7 @@ TEST(Config, SlotsDefaultToTheHighestBoardAndTheDefaultCoversTheLayouts) {
     const Config config = loadConfig(SimEnvironment{});
     EXPECT_EQ(config.source, kDefaultConfigName);
     EXPECT_EQ(config.slots, 4);
-    EXPECT_EQ(config.writeCycleMs, 10u);
+    EXPECT_EQ(config.writeCycleMs, 20u);
     const std::int32_t types[] = {0x752, 0x7510, 0xB63, 0x754};
     for (std::int32_t index = 0; index < 4; ++index) {
         ASSERT_NE(config.board(index), nullptr);
