@@ -126,9 +126,11 @@ std::uint8_t Chip::read(std::uint8_t address) const {
 }
 
 bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count) {
-    std::array<bool, kPageCount> touched{};
+    const unsigned page = start / kPageSize;
+    bool eepromWritten = false;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto address = static_cast<std::uint8_t>(start + i);
+        // The address counter of a write runs round the page the write starts in.
+        const auto address = static_cast<std::uint8_t>(page * kPageSize + (start + i) % kPageSize);
         const RegisterKind kind = registerKind(layout(), address);
         if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
             continue;
@@ -137,18 +139,12 @@ bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t coun
         const bool shadowed = kind == RegisterKind::NonVolatile && !bit(layout().see);
         if (kind == RegisterKind::UserMemory || shadowed) {
             memory.eeprom[address] = bytes[i];
-            touched[address / kPageSize] = true;
-        }
-    }
-    bool eepromWritten = false;
-    for (unsigned page = 0; page < kPageCount; ++page) {
-        if (touched[page]) {
-            // A worn-out page must never show as new again.
-            if (memory.pageWrites[page] != std::numeric_limits<std::uint32_t>::max()) {
-                ++memory.pageWrites[page];
-            }
             eepromWritten = true;
         }
+    }
+    // A worn-out page must never show as new again.
+    if (eepromWritten && memory.pageWrites[page] != std::numeric_limits<std::uint32_t>::max()) {
+        ++memory.pageWrites[page];
     }
     return eepromWritten;
 }

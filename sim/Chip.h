@@ -95,9 +95,9 @@ public:
 
     // The byte a read of the register delivers.
     std::uint8_t read(std::uint8_t address) const;
-    // Writes bytes from `start` on, the address advancing and wrapping after 0xFF.
-    // Counts one write of each EEPROM page touched; true when EEPROM was written,
-    // which starts the chip's write cycle.
+    // Writes bytes from `start` on, the address advancing and wrapping from the last
+    // byte of start's 8-byte page to its first. Counts one write of that page when
+    // EEPROM was written, and is then true: the chip's write cycle starts.
     bool write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count);
     // SRAM is lost and reloaded from EEPROM.
     void powerCycle() { memory.sram = memory.eeprom; }

@@ -35,15 +35,17 @@ void setPin(Chip& chip, unsigned pin, bool pullUp, bool drivenLow) {
     changeBit(chip, chip.layout().pins[pin].control, !drivenLow);
 }
 
-TEST(Chip, MultiByteTransfersAdvanceAndWrap) {
+TEST(Chip, MultiByteWritesAdvanceAndWrapInsideTheirPage) {
     Chip chip = freshChip(ChipType::DS4520);
     const std::uint8_t bytes[] = {0x12, 0xFE, 0x7F, 0x03};
     chip.write(0xF0, bytes, 4);
     EXPECT_EQ(readRange(chip, 0xF0, 4), (std::vector<std::uint8_t>{0x12, 0xFE, 0x7F, 0x03}));
 
-    const std::uint8_t wrapping[] = {0xAA, 0xBB}; // 0xFF is reserved, then 0x00
-    chip.write(0xFF, wrapping, 2);
-    EXPECT_EQ(readRange(chip, 0xFF, 2), (std::vector<std::uint8_t>{0x00, 0xBB}));
+    const std::uint8_t wrapping[] = {0xAA, 0xBB, 0xCC, 0x01}; // 0xF6 and 0xF7 are reserved, then 0xF0
+    chip.write(0xF6, wrapping, 4);
+    EXPECT_EQ(readRange(chip, 0xF0, 4), (std::vector<std::uint8_t>{0xCC, 0x01, 0x7F, 0x03}));
+    EXPECT_EQ(chip.memory.pageWrites[0xF0 / kPageSize], 2u);
+    EXPECT_EQ(chip.memory.pageWrites[0xF8 / kPageSize], 0u);
 }
 
 TEST(Chip, StatusAndReservedRegistersIgnoreWrites) {
@@ -129,11 +131,12 @@ TEST(Chip, SeeDecidesWhetherWritesReachEepromAndPowerCycleReloads) {
     }
 }
 
-TEST(Chip, EachTransferCountsOneWriteOfEveryPageItTouches) {
+TEST(Chip, EachTransferCountsOneWriteOfItsPage) {
     Chip chip = freshChip(ChipType::DS4520);
     const std::uint8_t bytes[] = {1, 2, 3, 4};
-    chip.write(0x06, bytes, 4); // pages 0x00-0x07 and 0x08-0x0F
+    chip.write(0x04, bytes, 4);
     chip.write(0x06, bytes, 1);
+    chip.write(0x08, bytes, 1);
     EXPECT_EQ(chip.memory.pageWrites[0], 2u);
     EXPECT_EQ(chip.memory.pageWrites[1], 1u);
     EXPECT_EQ(chip.memory.pageWrites[2], 0u);
