@@ -106,6 +106,12 @@ ChipMemory powerUpMemory(const RegisterImage& powerUp) {
 Chip::Chip(ChipType type, const RegisterImage& powerUp, const ExternalLevels& external)
     : memory(powerUpMemory(powerUp)), chipLayoutData(&chipLayout(type)), externalLevels(external) {}
 
+void Chip::powerCycle() {
+    memory.sram = memory.eeprom;
+    const RegisterBit& see = layout().see;
+    memory.sram[see.address] = static_cast<std::uint8_t>(memory.sram[see.address] & ~see.mask);
+}
+
 std::uint8_t Chip::read(std::uint8_t address) const {
     switch (registerKind(layout(), address)) {
     case RegisterKind::Reserved:

@@ -99,8 +99,8 @@ public:
     // byte of start's 8-byte page to its first. Counts one write of that page when
     // EEPROM was written, and is then true: the chip's write cycle starts.
     bool write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count);
-    // SRAM is lost and reloaded from EEPROM.
-    void powerCycle() { memory.sram = memory.eeprom; }
+    // SRAM is lost and reloaded from EEPROM; SEE comes up clear.
+    void powerCycle();
 
     PinSetting pinSetting(unsigned pin) const;
     bool pinLevel(unsigned pin) const;

@@ -28,7 +28,8 @@ struct ExpanderConfig {
     std::uint32_t interfaceCode = kIOS0;
     ChipType chip = ChipType::DS4520;
     std::uint8_t busAddress = 0xA0; // 8-bit form: the 7-bit address shifted left
-    RegisterImage powerUp{};        // what the chip holds when the machine is new
+    RegisterImage powerUp{};        // EEPROM when the machine is new; SRAM after a power-up
+    RegisterImage sram{};           // SRAM when the machine is new: powerUp, unless set since
     ExternalLevels external{};      // all floating unless configured
     bool absent = false;
     // "busy refuse": a transfer to the chip during its EEPROM write cycle gets no answer,
@@ -39,6 +40,14 @@ struct ExpanderConfig {
     std::optional<std::uint64_t> answeredTransfers;
     std::optional<std::uint64_t> failingRead;
     std::optional<std::uint64_t> failingWrite;
+
+    // What the chip holds when the machine is new.
+    ChipMemory newMemory() const {
+        ChipMemory memory;
+        memory.sram = sram;
+        memory.eeprom = powerUp;
+        return memory;
+    }
 };
 
 struct Config {

@@ -15,6 +15,7 @@ Simulator::Simulator(Config configuration, const std::string& statePath, std::os
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
         expanders.push_back({&expander, Chip(expander.chip, expander.powerUp, expander.external)});
+        expanders.back().chip.memory = expander.newMemory();
     }
 }
 
@@ -35,7 +36,7 @@ void Simulator::report(const std::string& message) const {
 
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
-    expander.chip.memory = powerUpMemory(config.powerUp);
+    expander.chip.memory = config.newMemory();
     for (const StateEntry& entry : entries) {
         if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
             expander.chip.memory = entry.memory;
@@ -264,7 +265,7 @@ std::int32_t Simulator::reset() {
         return kStateFailure;
     }
     for (Expander& expander : expanders) {
-        expander.chip.memory = powerUpMemory(expander.config->powerUp);
+        expander.chip.memory = expander.config->newMemory();
     }
     return kOk;
 }
