@@ -14,8 +14,8 @@ enum class ChipType { DS4510, DS4520 };
 enum class RegisterKind {
     Reserved,      // reads 0, writes are ignored
     UserMemory,    // EEPROM, every write goes through to it
-    NonVolatile,   // pull-up enable and I/O control: SRAM, copied to EEPROM while SEE is clear
-    Configuration, // SRAM only: back to its power-up value after a power cycle
+    NonVolatile,   // pull-up enable, I/O control and the like: SRAM, copied to EEPROM while SEE is clear
+    Volatile,      // configuration and user SRAM: back to the power-up value after a power cycle
     Status,        // read-only, computed from the pins
 };
 

@@ -106,6 +106,19 @@ TEST(Chip, DS4510HasOneControlRegisterPerPin) {
     EXPECT_EQ(chip.read(0xF8), 0x08);
 }
 
+TEST(Chip, DS4510KeepsResetDelayAndUserBytesInEepromAndLosesUserSram) {
+    Chip chip = freshChip(ChipType::DS4510);
+    const std::uint8_t eepromBacked[] = {0x03, 0x44, 0x55};
+    const std::uint8_t scratch[] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x11};
+    EXPECT_TRUE(chip.write(0xF1, eepromBacked, 3));
+    EXPECT_FALSE(chip.write(0xFA, scratch, 6));
+    EXPECT_EQ(readRange(chip, 0xF1, 3), std::vector<std::uint8_t>(eepromBacked, eepromBacked + 3));
+    EXPECT_EQ(readRange(chip, 0xFA, 6), std::vector<std::uint8_t>(scratch, scratch + 6));
+    chip.powerCycle();
+    EXPECT_EQ(readRange(chip, 0xF1, 3), std::vector<std::uint8_t>(eepromBacked, eepromBacked + 3));
+    EXPECT_EQ(readRange(chip, 0xFA, 6), std::vector<std::uint8_t>(6, 0x00));
+}
+
 TEST(Chip, SeeDecidesWhetherWritesReachEepromAndPowerCycleReloads) {
     for (const ChipType type : {ChipType::DS4510, ChipType::DS4520}) {
         Chip chip = freshChip(type);
