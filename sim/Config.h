@@ -29,7 +29,7 @@ struct ExpanderConfig {
     ChipType chip = ChipType::DS4520;
     std::uint8_t busAddress = 0xA0; // 8-bit form: the 7-bit address shifted left
     RegisterImage powerUp{};        // EEPROM when the machine is new; SRAM after a power-up
-    RegisterImage sram{};           // SRAM when the machine is new: powerUp, unless set since
+    RegisterImage sram{};           // SRAM when the machine is new: powerUp but for "sram" lines
     ExternalLevels external{};      // all floating unless configured
     bool absent = false;
     // "busy refuse": a transfer to the chip during its EEPROM write cycle gets no answer,
