@@ -23,12 +23,21 @@ const ChipLayout kDS4510{
     },
     {
         {0xF0, RegisterKind::NonVolatile, 0x00, "pull-up enable"},
+        {0xF1, RegisterKind::NonVolatile, 0x00, "reset delay"},
+        {0xF2, RegisterKind::NonVolatile, 0x00, "user byte"},
+        {0xF3, RegisterKind::NonVolatile, 0x00, "user byte"},
         {0xF4, RegisterKind::NonVolatile, 0x01, "I/O control pin 3"},
         {0xF5, RegisterKind::NonVolatile, 0x01, "I/O control pin 2"},
         {0xF6, RegisterKind::NonVolatile, 0x01, "I/O control pin 1"},
         {0xF7, RegisterKind::NonVolatile, 0x01, "I/O control pin 0"},
         {0xF8, RegisterKind::Status, 0x00, "I/O status"},
-        {0xF9, RegisterKind::Configuration, 0x00, "configuration"},
+        {0xF9, RegisterKind::Volatile, 0x00, "configuration"},
+        {0xFA, RegisterKind::Volatile, 0x00, "user SRAM"},
+        {0xFB, RegisterKind::Volatile, 0x00, "user SRAM"},
+        {0xFC, RegisterKind::Volatile, 0x00, "user SRAM"},
+        {0xFD, RegisterKind::Volatile, 0x00, "user SRAM"},
+        {0xFE, RegisterKind::Volatile, 0x00, "user SRAM"},
+        {0xFF, RegisterKind::Volatile, 0x00, "user SRAM"},
     },
     {0xF9, 0x10},
 };
@@ -53,7 +62,7 @@ const ChipLayout kDS4520{
         {0xF1, RegisterKind::NonVolatile, 0x00, "pull-up enable 1"},
         {0xF2, RegisterKind::NonVolatile, 0xFF, "I/O control 0"},
         {0xF3, RegisterKind::NonVolatile, 0x01, "I/O control 1"},
-        {0xF4, RegisterKind::Configuration, 0x00, "configuration"},
+        {0xF4, RegisterKind::Volatile, 0x00, "configuration"},
         {0xF8, RegisterKind::Status, 0x00, "I/O status 0"},
         {0xF9, RegisterKind::Status, 0x00, "I/O status 1"},
     },
@@ -107,6 +116,12 @@ ChipMemory powerUpMemory(const RegisterImage& powerUp) {
 Chip::Chip(ChipType type, const RegisterImage& powerUp, const ExternalLevels& external)
     : memory(powerUpMemory(powerUp)), chipLayoutData(&chipLayout(type)), externalLevels(external) {}
 
+void Chip::powerCycle() {
+    memory.sram = memory.eeprom;
+    const RegisterBit& see = layout().see;
+    memory.sram[see.address] = static_cast<std::uint8_t>(memory.sram[see.address] & ~see.mask);
+}
+
 std::uint8_t Chip::read(std::uint8_t address) const {
     switch (registerKind(layout(), address)) {
     case RegisterKind::Reserved:
@@ -127,9 +142,11 @@ std::uint8_t Chip::read(std::uint8_t address) const {
 }
 
 bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count) {
-    std::array<bool, kPageCount> touched{};
+    const unsigned page = start / kPageSize;
+    bool eepromWritten = false;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto address = static_cast<std::uint8_t>(start + i);
+        // The address counter of a write runs round the page the write starts in.
+        const auto address = static_cast<std::uint8_t>(page * kPageSize + (start + i) % kPageSize);
         const RegisterKind kind = registerKind(layout(), address);
         if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
             continue;
@@ -138,18 +155,12 @@ bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t coun
         const bool shadowed = kind == RegisterKind::NonVolatile && !bit(layout().see);
         if (kind == RegisterKind::UserMemory || shadowed) {
             memory.eeprom[address] = bytes[i];
-            touched[address / kPageSize] = true;
-        }
-    }
-    bool eepromWritten = false;
-    for (unsigned page = 0; page < kPageCount; ++page) {
-        if (touched[page]) {
-            // A worn-out page must never show as new again.
-            if (memory.pageWrites[page] != std::numeric_limits<std::uint32_t>::max()) {
-                ++memory.pageWrites[page];
-            }
             eepromWritten = true;
         }
+    }
+    // A worn-out page must never show as new again.
+    if (eepromWritten && memory.pageWrites[page] != std::numeric_limits<std::uint32_t>::max()) {
+        ++memory.pageWrites[page];
     }
     return eepromWritten;
 }

@@ -14,8 +14,8 @@ enum class ChipType { DS4510, DS4520 };
 enum class RegisterKind {
     Reserved,      // reads 0, writes are ignored
     UserMemory,    // EEPROM, every write goes through to it
-    NonVolatile,   // pull-up enable and I/O control: SRAM, copied to EEPROM while SEE is clear
-    Configuration, // SRAM only: back to its power-up value after a power cycle
+    NonVolatile,   // pull-up enable, I/O control and the like: SRAM, copied to EEPROM while SEE is clear
+    Volatile,      // configuration and user SRAM: back to the power-up value after a power cycle
     Status,        // read-only, computed from the pins
 };
 
@@ -95,12 +95,12 @@ public:
 
     // The byte a read of the register delivers.
     std::uint8_t read(std::uint8_t address) const;
-    // Writes bytes from `start` on, the address advancing and wrapping after 0xFF.
-    // Counts one write of each EEPROM page touched; true when EEPROM was written,
-    // which starts the chip's write cycle.
+    // Writes bytes from `start` on, the address advancing and wrapping from the last
+    // byte of start's 8-byte page to its first. Counts one write of that page when
+    // EEPROM was written, and is then true: the chip's write cycle starts.
     bool write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count);
-    // SRAM is lost and reloaded from EEPROM.
-    void powerCycle() { memory.sram = memory.eeprom; }
+    // SRAM is lost and reloaded from EEPROM; SEE comes up clear.
+    void powerCycle();
 
     PinSetting pinSetting(unsigned pin) const;
     bool pinLevel(unsigned pin) const;

@@ -17,7 +17,7 @@ const char kDefaultConfigName[] = "built-in default";
 
 const char kDefaultConfigText[] = R"(# One board of each kind of GPIO layout.
 slots 4
-write-cycle-ms 10
+write-cycle-ms 20
 
 # A board with its GPIO extension attached.
 board 0 type 0x752
@@ -99,7 +99,7 @@ private:
             {"slots", &Parser::slots},       {"write-cycle-ms", &Parser::writeCycle},
             {"fail-call", &Parser::failCall}, {"board", &Parser::board},
             {"expander", &Parser::expander},  {"register", &Parser::registerValue},
-            {"external", &Parser::external},
+            {"sram", &Parser::sramValue},     {"external", &Parser::external},
         };
         for (const auto& [name, handler] : kStatements) {
             if (words[0] == name) {
@@ -208,6 +208,7 @@ private:
         }
         expander.chip = chip == "DS4510" ? ChipType::DS4510 : ChipType::DS4520;
         expander.powerUp = factoryImage(expander.chip);
+        expander.sram = expander.powerUp;
         expanderOptions(words, expander);
         for (const ExpanderConfig& other : config.expanders) {
             if (other.board != expander.board) {
@@ -235,6 +236,12 @@ private:
                 expander.absent = true;
             } else if (words[i] == "answers") {
                 expander.answeredTransfers = number(words, ++i, "transfer count", 0, kUint64Max);
+            } else if (words[i] == "busy") {
+                const std::string& mode = word(words, ++i, "busy mode");
+                if (mode != "wait" && mode != "refuse") {
+                    fail("unknown busy mode " + quoted(mode) + " (wait or refuse)");
+                }
+                expander.refuseWhileBusy = mode == "refuse";
             } else if (words[i] == "fail-read") {
                 expander.failingRead = number(words, ++i, "read number", 1, kUint64Max);
             } else if (words[i] == "fail-write") {
@@ -252,12 +259,18 @@ private:
         return config.expanders.back();
     }
 
-    void registerValue(const Words& words) {
-        ExpanderConfig& expander = currentExpander("register");
+    struct RegisterSetting {
+        std::uint8_t address;
+        std::uint8_t value;
+        RegisterKind kind;
+    };
+
+    // The address and value of a "register" or "sram" statement, for a register that holds
+    // what is written to it.
+    RegisterSetting registerSetting(const Words& words, const ChipLayout& layout) const {
         const auto address = static_cast<std::uint8_t>(number(words, 1, "register address", 0, 0xFF));
         const auto value = static_cast<std::uint8_t>(number(words, 2, "register value", 0, 0xFF));
         expectEnd(words, 3);
-        const ChipLayout& layout = chipLayout(expander.chip);
         const RegisterKind kind = registerKind(layout, address);
         if (kind == RegisterKind::Reserved) {
             fail("register " + hex(address, 2) + " of the " + layout.name + " is reserved");
@@ -265,7 +278,30 @@ private:
         if (kind == RegisterKind::Status) {
             fail("register " + hex(address, 2) + " of the " + layout.name + " is read-only");
         }
-        expander.powerUp[address] = value;
+        return {address, value, kind};
+    }
+
+    void registerValue(const Words& words) {
+        ExpanderConfig& expander = currentExpander("register");
+        const ChipLayout& layout = chipLayout(expander.chip);
+        const RegisterSetting setting = registerSetting(words, layout);
+        // A chip comes up with SEE clear, whatever it held before.
+        if (setting.address == layout.see.address && (setting.value & layout.see.mask) != 0) {
+            fail("SEE (bit " + hex(layout.see.mask, 2) + " of register " + hex(layout.see.address, 2) + ") of the " +
+                 layout.name + " is clear after every power-up; \"sram\" sets it in a new machine");
+        }
+        expander.powerUp[setting.address] = setting.value;
+        expander.sram[setting.address] = setting.value;
+    }
+
+    void sramValue(const Words& words) {
+        ExpanderConfig& expander = currentExpander("sram");
+        const ChipLayout& layout = chipLayout(expander.chip);
+        const RegisterSetting setting = registerSetting(words, layout);
+        if (setting.kind == RegisterKind::UserMemory) {
+            fail("register " + hex(setting.address, 2) + " of the " + layout.name + " is EEPROM only");
+        }
+        expander.sram[setting.address] = setting.value;
     }
 
     void external(const Words& words) {

@@ -28,20 +28,32 @@ struct ExpanderConfig {
     std::uint32_t interfaceCode = kIOS0;
     ChipType chip = ChipType::DS4520;
     std::uint8_t busAddress = 0xA0; // 8-bit form: the 7-bit address shifted left
-    RegisterImage powerUp{};        // what the chip holds when the machine is new
+    RegisterImage powerUp{};        // EEPROM when the machine is new; SRAM after a power-up
+    RegisterImage sram{};           // SRAM when the machine is new: powerUp but for "sram" lines
     ExternalLevels external{};      // all floating unless configured
     bool absent = false;
+    // "busy refuse": a transfer to the chip during its EEPROM write cycle gets no answer,
+    // as from a library that does not poll; by default it waits for the chip.
+    bool refuseWhileBusy = false;
     // Transfer counts of this process, each from 1: the chip stops answering after
     // `answeredTransfers`; the `failingRead`-th read and `failingWrite`-th write fail.
     std::optional<std::uint64_t> answeredTransfers;
     std::optional<std::uint64_t> failingRead;
     std::optional<std::uint64_t> failingWrite;
+
+    // What the chip holds when the machine is new.
+    ChipMemory newMemory() const {
+        ChipMemory memory;
+        memory.sram = sram;
+        memory.eeprom = powerUp;
+        return memory;
+    }
 };
 
 struct Config {
     std::string source; // the file's name, or kDefaultConfigName
     std::int32_t slots = 0;
-    std::uint32_t writeCycleMs = 10;
+    std::uint32_t writeCycleMs = 20; // the datasheets' longest
     std::optional<std::uint64_t> failingCall; // entry-point call number, from 1
     std::vector<BoardConfig> boards;
     std::vector<ExpanderConfig> expanders;

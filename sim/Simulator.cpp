@@ -15,6 +15,7 @@ Simulator::Simulator(Config configuration, const std::string& statePath, std::os
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
         expanders.push_back({&expander, Chip(expander.chip, expander.powerUp, expander.external)});
+        expanders.back().chip.memory = expander.newMemory();
     }
 }
 
@@ -35,7 +36,7 @@ void Simulator::report(const std::string& message) const {
 
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
-    expander.chip.memory = powerUpMemory(config.powerUp);
+    expander.chip.memory = config.newMemory();
     for (const StateEntry& entry : entries) {
         if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
             expander.chip.memory = entry.memory;
@@ -121,6 +122,17 @@ Simulator::Expander* Simulator::byBusAddress(std::int32_t board, std::uint8_t bu
     return nullptr;
 }
 
+bool Simulator::busyAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
+    const Expander* expander = byBusAddress(board, busAddress);
+    return expander != nullptr && std::chrono::steady_clock::now() < expander->readyAt;
+}
+
+void Simulator::awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
+    if (const Expander* expander = byBusAddress(board, busAddress)) {
+        std::this_thread::sleep_until(expander->readyAt);
+    }
+}
+
 std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction direction,
                               std::uint32_t registerAddress, const void* buffer, std::uint64_t size) {
     if (!isOpen(board)) {
@@ -142,8 +154,13 @@ std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction 
     if ((reading ? config.failingRead : config.failingWrite) == numberOfItsKind) {
         return kInjected;
     }
-    // Acknowledge polling: the interface retries until the chip's write cycle is over.
-    std::this_thread::sleep_until(expander->readyAt);
+    if (std::chrono::steady_clock::now() < expander->readyAt) {
+        if (config.refuseWhileBusy) {
+            return kNoAnswer;
+        }
+        // Acknowledge polling: the interface retries until the chip's write cycle is over.
+        std::this_thread::sleep_until(expander->readyAt);
+    }
     return kOk;
 }
 
@@ -248,7 +265,7 @@ std::int32_t Simulator::reset() {
         return kStateFailure;
     }
     for (Expander& expander : expanders) {
-        expander.chip.memory = powerUpMemory(expander.config->powerUp);
+        expander.chip.memory = expander.config->newMemory();
     }
     return kOk;
 }

@@ -66,6 +66,11 @@ public:
     std::int32_t writeAtBusAddress(std::int32_t board, std::uint8_t busAddress, std::uint32_t registerAddress,
                                    const void* buffer, std::uint64_t size);
 
+    // Whether the expander at the bus address is in its EEPROM write cycle, in which it
+    // acknowledges nothing; and a wait until that cycle is over.
+    bool busyAtBusAddress(std::int32_t board, std::uint8_t busAddress);
+    void awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress);
+
     // The chip of config().expanders[index], as last loaded.
     const Chip& chip(std::size_t index) const { return expanders.at(index).chip; }
     // Loads every board's chips from the state file without taking the boards: a snapshot.

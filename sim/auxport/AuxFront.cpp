@@ -191,7 +191,8 @@ std::int32_t AuxFront::addressDevice(const Port& port, std::uint8_t address) con
     }
     for (const ExpanderConfig& expander : simulator->config().expanders) {
         if (expander.board == port.board && expander.busAddress == address && !expander.absent) {
-            return kOk;
+            // A chip in its EEPROM write cycle does not acknowledge its address.
+            return simulator->busyAtBusAddress(port.board, address) ? kNoAnswer : kOk;
         }
     }
     return kNoAnswer;
@@ -244,8 +245,9 @@ std::int32_t AuxFront::sendFrame(Port& port, const std::uint8_t* bytes, std::uin
         return kOk;
     }
     case kWriteWait:
-        // Acknowledge polling: the simulator holds the next transfer until the write cycle is over.
+        // Acknowledge polling: the wait returns once the chip's write cycle is over.
         if (phase == Phase::Written && count == 2 && bytes[0] == port.device && bytes[1] == port.registerAddress) {
+            simulator->awaitAtBusAddress(port.board, port.device);
             return addressDevice(port, port.device);
         }
         return kBadFrame;

@@ -66,7 +66,7 @@ private:
     // The port behind a handle this library handed out and has not released; null otherwise.
     Port* usable(const void* handle) const;
     std::string handleName(const void* handle) const;
-    // Whether a device answers its address on the port's bus.
+    // Whether a device answers its address on the port's bus: not during its EEPROM write cycle.
     std::int32_t addressDevice(const Port& port, std::uint8_t address) const;
     // The checks every transfer shares: a usable port in a block, sound arguments.
     std::int32_t admitTransfer(const Port* port, const void* bytes, std::uint32_t bufferSize,

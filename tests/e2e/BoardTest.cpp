@@ -295,9 +295,9 @@ const Case kRefusedSetCases[] = {
 INSTANTIATE_TEST_SUITE_P(RefusedSet, ToolRun, testing::ValuesIn(kRefusedSetCases), caseName);
 
 // What one run programs is still there for the next process, even after a power
-// cycle: the tool clears SEE, so its writes reach EEPROM.
+// cycle: the tool clears SEE, so its writes reach EEPROM. SEE comes up clear.
 TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
-    const std::string machine = boardWithExtension("\nregister 0xF4 0x01", "\nregister 0xF9 0x10");
+    const std::string machine = boardWithExtension("\nsram 0xF4 0x01", "\nsram 0xF9 0x10");
     Sandbox sandbox;
     Invocation run;
     run.config = machine;
@@ -334,8 +334,8 @@ TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
                    "\tInputs are single-ended; not set\n"
                    "Done.\n",
                    "", 0,
-                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 05 00 01") +
-                       extensionExpander(0, "02 00 01 01 00 02 10") + report(0, 0x752) + releaseWithProbe(0)},
+                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 05 00 00") +
+                       extensionExpander(0, "02 00 01 01 00 02 00") + report(0, 0x752) + releaseWithProbe(0)},
                   builtTool());
 }
 

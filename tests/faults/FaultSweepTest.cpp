@@ -32,9 +32,9 @@ using e2e::Outcome;
 using e2e::Sandbox;
 using Lines = std::vector<std::string>;
 
-// The chips start from settings that the command lines below change, with SEE set, so
-// that only what follows the tool's clearing of the configuration register reaches
-// EEPROM. Pin 8 of the DS4520s belongs to no bank and must be written back as read.
+// The chips start from settings that the command lines below change, with SEE set since
+// their power-up, so that only what follows the tool's clearing of the configuration
+// register reaches EEPROM. Pin 8 of the DS4520s belongs to no bank and must be written back as read.
 const char kMachine[] = R"(slots 2
 write-cycle-ms 0
 board 0 type 0x752
@@ -42,20 +42,20 @@ expander 0 IOS0 DS4520
   register 0xF0 0x03   # pins 0, 1 pulled up: inverted, pull-downs
   register 0xF1 0x01   # pin 8 pulled up
   register 0xF2 0xFB   # pin 2 driven low: single-ended
-  register 0xF4 0x01   # SEE set
+  sram 0xF4 0x01       # SEE set
 expander 0 IOS1 DS4510
   register 0xF0 0x06   # pins 1, 2 pulled up: pull-downs, Port B differential
   register 0xF7 0x00   # pin 0 driven low: not-inverted
   register 0xF4 0x00   # pin 3 driven low: Port A single-ended
-  register 0xF9 0x10   # SEE set
+  sram 0xF9 0x10       # SEE set
 board 1 type 0x7510
 expander 1 IOS0 DS4520
   register 0xF0 0x07   # pins 0, 1, 2 pulled up: inverted, pull-downs, differential
   register 0xF1 0x01
-  register 0xF4 0x01
+  sram 0xF4 0x01
 expander 1 IOS1 DS4510
   register 0xF0 0x0B   # pins 0, 1, 3 pulled up
-  register 0xF9 0x10
+  sram 0xF9 0x10
 )";
 
 struct SweptCommand {

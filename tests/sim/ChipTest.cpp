@@ -35,15 +35,17 @@ void setPin(Chip& chip, unsigned pin, bool pullUp, bool drivenLow) {
     changeBit(chip, chip.layout().pins[pin].control, !drivenLow);
 }
 
-TEST(Chip, MultiByteTransfersAdvanceAndWrap) {
+TEST(Chip, MultiByteWritesAdvanceAndWrapInsideTheirPage) {
     Chip chip = freshChip(ChipType::DS4520);
     const std::uint8_t bytes[] = {0x12, 0xFE, 0x7F, 0x03};
     chip.write(0xF0, bytes, 4);
     EXPECT_EQ(readRange(chip, 0xF0, 4), (std::vector<std::uint8_t>{0x12, 0xFE, 0x7F, 0x03}));
 
-    const std::uint8_t wrapping[] = {0xAA, 0xBB}; // 0xFF is reserved, then 0x00
-    chip.write(0xFF, wrapping, 2);
-    EXPECT_EQ(readRange(chip, 0xFF, 2), (std::vector<std::uint8_t>{0x00, 0xBB}));
+    const std::uint8_t wrapping[] = {0xAA, 0xBB, 0xCC, 0x01}; // 0xF6 and 0xF7 are reserved, then 0xF0
+    chip.write(0xF6, wrapping, 4);
+    EXPECT_EQ(readRange(chip, 0xF0, 4), (std::vector<std::uint8_t>{0xCC, 0x01, 0x7F, 0x03}));
+    EXPECT_EQ(chip.memory.pageWrites[0xF0 / kPageSize], 2u);
+    EXPECT_EQ(chip.memory.pageWrites[0xF8 / kPageSize], 0u);
 }
 
 TEST(Chip, StatusAndReservedRegistersIgnoreWrites) {
@@ -104,6 +106,19 @@ TEST(Chip, DS4510HasOneControlRegisterPerPin) {
     EXPECT_EQ(chip.read(0xF8), 0x08);
 }
 
+TEST(Chip, DS4510KeepsResetDelayAndUserBytesInEepromAndLosesUserSram) {
+    Chip chip = freshChip(ChipType::DS4510);
+    const std::uint8_t eepromBacked[] = {0x03, 0x44, 0x55};
+    const std::uint8_t scratch[] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x11};
+    EXPECT_TRUE(chip.write(0xF1, eepromBacked, 3));
+    EXPECT_FALSE(chip.write(0xFA, scratch, 6));
+    EXPECT_EQ(readRange(chip, 0xF1, 3), std::vector<std::uint8_t>(eepromBacked, eepromBacked + 3));
+    EXPECT_EQ(readRange(chip, 0xFA, 6), std::vector<std::uint8_t>(scratch, scratch + 6));
+    chip.powerCycle();
+    EXPECT_EQ(readRange(chip, 0xF1, 3), std::vector<std::uint8_t>(eepromBacked, eepromBacked + 3));
+    EXPECT_EQ(readRange(chip, 0xFA, 6), std::vector<std::uint8_t>(6, 0x00));
+}
+
 TEST(Chip, SeeDecidesWhetherWritesReachEepromAndPowerCycleReloads) {
     for (const ChipType type : {ChipType::DS4510, ChipType::DS4520}) {
         Chip chip = freshChip(type);
@@ -129,11 +144,12 @@ TEST(Chip, SeeDecidesWhetherWritesReachEepromAndPowerCycleReloads) {
     }
 }
 
-TEST(Chip, EachTransferCountsOneWriteOfEveryPageItTouches) {
+TEST(Chip, EachTransferCountsOneWriteOfItsPage) {
     Chip chip = freshChip(ChipType::DS4520);
     const std::uint8_t bytes[] = {1, 2, 3, 4};
-    chip.write(0x06, bytes, 4); // pages 0x00-0x07 and 0x08-0x0F
+    chip.write(0x04, bytes, 4);
     chip.write(0x06, bytes, 1);
+    chip.write(0x08, bytes, 1);
     EXPECT_EQ(chip.memory.pageWrites[0], 2u);
     EXPECT_EQ(chip.memory.pageWrites[1], 1u);
     EXPECT_EQ(chip.memory.pageWrites[2], 0u);

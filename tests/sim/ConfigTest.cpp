@@ -17,8 +17,9 @@ write-cycle-ms 0
 fail-call 12
 board 1 type -5 fail-open
 board 2 type 0xFFFFFFFF fail-type
-expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4
+expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4 busy refuse
   register 0xF7 0xFF
+  sram 0xF9 0x10
   external 3 high
 expander 2 IOS0 DS4520
 )");
@@ -41,8 +42,12 @@ expander 2 IOS0 DS4520
     EXPECT_EQ(extension.answeredTransfers, 3u);
     EXPECT_EQ(extension.failingRead, 2u);
     EXPECT_EQ(extension.failingWrite, 4u);
+    EXPECT_TRUE(extension.refuseWhileBusy);
     EXPECT_EQ(extension.powerUp[0xF7], 0xFF);
     EXPECT_EQ(extension.powerUp[0xF4], 0x01) << "factory value kept";
+    EXPECT_EQ(extension.newMemory().sram[0xF7], 0xFF);
+    EXPECT_EQ(extension.newMemory().sram[0xF9], 0x10);
+    EXPECT_EQ(extension.newMemory().eeprom[0xF9], 0x00);
     EXPECT_EQ(extension.external[3], ExternalLevel::High);
     EXPECT_EQ(extension.external[2], ExternalLevel::Floating);
     EXPECT_EQ(config.expanders[1].busAddress, 0xA0);
@@ -55,7 +60,7 @@ TEST(Config, SlotsDefaultToTheHighestBoardAndTheDefaultCoversTheLayouts) {
     const Config config = loadConfig(SimEnvironment{});
     EXPECT_EQ(config.source, kDefaultConfigName);
     EXPECT_EQ(config.slots, 4);
-    EXPECT_EQ(config.writeCycleMs, 10u);
+    EXPECT_EQ(config.writeCycleMs, 20u);
     const std::int32_t types[] = {0x752, 0x7510, 0xB63, 0x754};
     for (std::int32_t index = 0; index < 4; ++index) {
         ASSERT_NE(config.board(index), nullptr);
@@ -111,6 +116,9 @@ TEST(Config, RefusesEachErrorNamingFileAndLine) {
          "test.conf:3: register 0xF8 of the DS4510 is read-only"},
         {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0x50 0",
          "test.conf:3: register 0x50 of the DS4510 is reserved"},
+        {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0xF9 0x10",
+         "test.conf:3: SEE (bit 0x10 of register 0xF9) of the DS4510 is clear after every power-up; \"sram\" sets it "
+         "in a new machine"},
         {"board 0 type 1\nexpander 0 IOS1 DS4510\nregister 0xF0 0x100",
          "test.conf:3: bad register value \"0x100\" (0 to 255)"},
         {"board 0 type 1\nexpander 0 IOS1 DS4510\nexternal 4 high",

@@ -148,6 +148,7 @@ TEST_F(SimulatorTest, ExpanderFaultsFollowTheTransferCounts) {
         {"answers 3", {1, 1, 1, kNoAnswer, kNoAnswer}},
         {"fail-read 2", {1, 1, kInjected, 1, 1}},
         {"fail-write 1", {1, kInjected, 1, 1}},
+        {"busy refuse", {1, 1, kNoAnswer}}, // a write to user memory starts the write cycle
     };
     for (const FaultCase& c : cases) {
         const auto sim = process(std::string("board 0 type 1\nexpander 0 IOS0 DS4520 ") + c.options + "\n");

@@ -30,7 +30,7 @@ using Pin = vexa::DS45x0::IoPin;
 using Lines = std::vector<std::string>;
 
 const char kConfig[] = R"(slots 2
-write-cycle-ms 0
+write-cycle-ms 40
 board 0 type 0x752
 expander 0 IOS0 DS4520
   register 0xF0 0x04    # pin 2: pull-up on
@@ -258,6 +258,12 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{"CountBeyondTheBuffer", {begin(0), send({0xA0, 0xF0}, 0x2001, kBadArgument, 3), end(0)}},
         Sequence{"ReservedNotZero", {begin(0), send({0xA0, 0xF0}, 0x2001, kBadArgument, 2, 1), end(0)}},
         Sequence{"NoDeviceAtTheAddress", {begin(0), send({0xB0, 0xF0}, 0x2001, kNoAnswer), end(0)}},
+        // Skipping the wait leaves the chip deaf for its write cycle; the wait outlasts it.
+        Sequence{"BusyChipAnswersOnlyAfterTheWait",
+                 {begin(0), send({0xA2, 0x10}, 0x2001, 0), send({0x11}, 0x1001, 0),
+                  send({0xA2, 0x11}, 0x8001, kBadFrame), send({0xA2, 0x10}, 0x2001, kNoAnswer),
+                  send({0xA0, 0x10}, 0x2001, 0), send({0x22}, 0x1001, 0), send({0xA0, 0x10}, 0x8001, 0),
+                  send({0xA0, 0x10}, 0x2001, 0), end(0)}},
         Sequence{"WholeReadAndWrite",
                  {begin(0), send({0xA0, 0x10}, 0x2001, 0), send({0xA1, 0x10}, 0x2001, 0, 1), receive(2, 0),
                   send({0xA0, 0x10}, 0x2001, 0), send({0x11, 0x22}, 0x1001, 0), send({0xA0, 0x10}, 0x8001, 0),
