@@ -74,6 +74,15 @@ void showChip(std::ostream& out, const Chip& chip) {
         printLine(out, "    " + hex(named.address, 2) + " " + padded(named.name, 18) +
                            padded(hex(chip.read(named.address), 2), 6) + eeprom);
     }
+    // User EEPROM, 16 bytes a line.
+    constexpr unsigned kUserBytesPerLine = 16;
+    for (unsigned first = 0; first < kUserMemorySize; first += kUserBytesPerLine) {
+        std::string line = "    User EEPROM " + hex(first, 2) + " ";
+        for (unsigned address = first; address < first + kUserBytesPerLine; ++address) {
+            line += " " + hex(chip.read(static_cast<std::uint8_t>(address)), 2).substr(2);
+        }
+        printLine(out, line);
+    }
     printLine(out, "    " + padded("Pin", 5) + padded("Setting", 12) + padded("External", 10) + "Level");
     for (unsigned pin = 0; pin < layout.pins.size(); ++pin) {
         printLine(out, "    " + padded(std::to_string(pin), 5) + padded(pinSettingName(chip.pinSetting(pin)), 12) +

@@ -72,6 +72,7 @@ TEST(SimCommand, ShowsPowerCyclesAndResets) {
         const std::uint8_t pullUp = 0x05;
         const std::uint8_t seeSet = 0x01;
         sim.write(0, kIOS0, 0xF0, &pullUp, 1);
+        sim.write(0, kIOS0, 0x31, &pullUp, 1); // user EEPROM
         sim.write(0, kIOS0, 0xF4, &seeSet, 1);
         const std::uint8_t changed = 0x06;
         sim.write(0, kIOS0, 0xF0, &changed, 1);
@@ -80,8 +81,9 @@ TEST(SimCommand, ShowsPowerCyclesAndResets) {
     EXPECT_EQ(shown.status, kExitOk) << shown.errors;
     for (const char* line : {"Board 0: type 0x752 (1874)\n", "  IOS0: DS4520 at bus address 0xA0\n",
                              "    0xF0 pull-up enable 0  0x06  0x05\n", "    0xF4 configuration     0x01  -\n",
+                             "    User EEPROM 0x30  00 05 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n",
                              "    2    pulled-up   floating  high\n",
-                             "    EEPROM writes per page (rated 50000): 0xF0-0xF7: 1\n"}) {
+                             "    EEPROM writes per page (rated 50000): 0x30-0x37: 1, 0xF0-0xF7: 1\n"}) {
         EXPECT_TRUE(contains(shown.out, line)) << line << shown.out;
     }
 
