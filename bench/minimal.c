@@ -1,29 +1,24 @@
 /*
- * The least a program can do to get what "vexa-gpio -board 0 -get" and
- * "vexa-gpio -board 0 -set all:default -get" get from the hardware library: the
- * same library calls in the same order, with nothing decoded or printed. It is
- * the yardstick of bench/run, which checks that its call trace equals the tool's.
+ * The least a program can do to get and show what "vexa-gpio -board 0 -get" and
+ * "vexa-gpio -board 0 -set all:default -get" get and show: the same hardware-library
+ * calls in the same order, and the tool's report as fixed text, one write a line, with
+ * nothing parsed, decoded or formatted. It is the yardstick of bench/run, which checks
+ * that its call trace and its standard output equal the tool's.
  *
  *   minimal <library file> get|set-default
  *
- * The library is opened with lazy binding, the cheapest way there is, so the
- * yardstick does not carry costs of its own.
+ * Like the tool it is linked against the auxiliary-port library with every function
+ * bound at start; it opens the hardware library with lazy binding, the cheapest way
+ * there is, so the yardstick does not carry costs of its own.
  *
  * The transfers are those of a board of type 0x752 with its extension attached:
  * a DS4520 behind IOS0 and a DS4510 behind IOS1, as bench/board.conf sets up.
  */
+#include "vexa_libraries.h"
+
 #include <dlfcn.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-
-typedef int32_t (*GetMaxDevicesFn)(void);
-typedef void* (*InitDeviceFn)(int32_t);
-typedef int32_t (*FreeDeviceFn)(void*);
-typedef int32_t (*GetBoardInfoIntFn)(void*, const char*);
-typedef int32_t (*GetBoardIndexFn)(void*, int32_t);
-typedef int32_t (*ReadConfigFn)(void*, void*, uint64_t, uint32_t, uint32_t);
-typedef int32_t (*WriteConfigFn)(void*, const void*, uint64_t, uint32_t, uint32_t);
 
 enum { IOS0 = 0x494F5330, IOS1 = 0x494F5331 };
 
@@ -63,8 +58,34 @@ static const struct Transfer kReadBack[] = {
 
 static const struct Transfer kCloseProbe[] = {READ(IOS0, 0x00)};
 
-static ReadConfigFn readConfig;
-static WriteConfigFn writeConfig;
+/* The tool's report of the benchmark's board, for both command lines. */
+static const char* const kReport[] = {
+    "Board 0 is a Vexa Lynx 752",
+    "Bank 0 \"Front GPIO\":",
+    "\tOutputs are not-inverted; set to not-inverted",
+    "\tInputs have pull-ups; set to pull-ups",
+    "\tInputs are differential; set to differential",
+    "Bank 1 \"GPIO Port A\":",
+    "\tOutputs are not-inverted; not set",
+    "\tInputs have pull-ups; not set",
+    "\tInputs are single-ended; not set",
+    "Bank 2 \"GPIO Port B\":",
+    "\tOutputs are not-inverted; not set",
+    "\tInputs have pull-ups; not set",
+    "\tInputs are single-ended; not set",
+    "Done.",
+};
+
+/* The auxiliary-port functions, referred to so that the loader binds them at start, as it does for the tool. */
+typedef void (*AnyFunction)(void);
+__attribute__((used)) const AnyFunction vexaAuxPortFunctions[] = {
+    (AnyFunction)VAuxInitPort,   (AnyFunction)VAuxOpenPort,          (AnyFunction)VAuxClosePort,
+    (AnyFunction)VAuxReleasePort, (AnyFunction)VAuxSetParameter,     (AnyFunction)VAuxI2CSend,
+    (AnyFunction)VAuxI2CReceive, (AnyFunction)VAuxBeginTransferBlock, (AnyFunction)VAuxEndTransferBlock,
+};
+
+static VHalReadConfigFn readConfig;
+static VHalWriteConfigFn writeConfig;
 
 #define COUNT(array) (sizeof(array) / sizeof((array)[0]))
 
@@ -94,11 +115,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     /* Converting a data pointer to a function pointer: what POSIX asks dlsym's users to do. */
-    GetMaxDevicesFn getMaxDevices;
-    InitDeviceFn initDevice;
-    FreeDeviceFn freeDevice;
-    GetBoardInfoIntFn getBoardInfoInt;
-    GetBoardIndexFn getBoardIndex;
+    VHalGetMaxDevicesFn getMaxDevices;
+    VHalInitDeviceFn initDevice;
+    VHalFreeDeviceFn freeDevice;
+    VHalGetBoardInfoIntFn getBoardInfoInt;
+    VHalGetBoardIndexFn getBoardIndex;
     *(void**)&getMaxDevices = dlsym(library, "VHalGetMaxDevices");
     *(void**)&initDevice = dlsym(library, "VHalInitDevice");
     *(void**)&freeDevice = dlsym(library, "VHalFreeDevice");
@@ -136,6 +157,11 @@ int main(int argc, char* argv[]) {
         fprintf(stderr, "minimal: a library call failed\n");
         return 1;
     }
-    puts("Done.");
+    /* One line, one flush: the tool's output must reach the reader line by line. */
+    for (size_t i = 0; i < COUNT(kReport); ++i) {
+        if (fputs(kReport[i], stdout) == EOF || putchar('\n') == EOF || fflush(stdout) != 0) {
+            return 1;
+        }
+    }
     return 0;
 }
