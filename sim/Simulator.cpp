@@ -11,6 +11,18 @@ namespace vexa::sim {
 
 using namespace status;
 
+namespace {
+
+// Returns once the steady clock has reached `deadline`: some thread libraries (MinGW's)
+// wake a sleep_until a little before it, and a chip must never answer early.
+void sleepUntil(std::chrono::steady_clock::time_point deadline) {
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_until(deadline);
+    }
+}
+
+} // namespace
+
 Simulator::Simulator(Config configuration, const std::string& statePath, std::ostream& errorStream)
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
@@ -97,7 +109,7 @@ std::int32_t Simulator::closeBoard(std::int32_t board) {
     // The next holder of the board finds its chips ready.
     for (const Expander& expander : expanders) {
         if (expander.config->board == board) {
-            std::this_thread::sleep_until(expander.readyAt);
+            sleepUntil(expander.readyAt);
         }
     }
     openBoards.erase(open);
@@ -129,7 +141,7 @@ bool Simulator::busyAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
 
 void Simulator::awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress) {
     if (const Expander* expander = byBusAddress(board, busAddress)) {
-        std::this_thread::sleep_until(expander->readyAt);
+        sleepUntil(expander->readyAt);
     }
 }
 
@@ -159,7 +171,7 @@ std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction 
             return kNoAnswer;
         }
         // Acknowledge polling: the interface retries until the chip's write cycle is over.
-        std::this_thread::sleep_until(expander->readyAt);
+        sleepUntil(expander->readyAt);
     }
     return kOk;
 }
@@ -236,7 +248,7 @@ std::int32_t Simulator::powerCycle(std::int32_t board) {
     }
     for (Expander& expander : expanders) {
         if (expander.config->board == board) {
-            std::this_thread::sleep_until(expander.readyAt);
+            sleepUntil(expander.readyAt);
             expander.chip.powerCycle();
         }
     }
