@@ -1,6 +1,8 @@
 #include "InstallationDirectory.h"
 
+#include "Platform.h"
 #include "SpinLockVariableGuard.h"
+#include "detail/InstallationDirectory.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 #include "HalFront.h"
 
 #include "Format.h"
+#include "vexa/vexa_hal.h"
 
 #include <cstdint>
 #include <exception>

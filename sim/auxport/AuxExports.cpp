@@ -3,7 +3,7 @@
 
 #include "AuxFront.h"
 
-#include "i2c/AuxPortLibrary.h"
+#include "vexa/vexa_auxport.h"
 #include "sim/Format.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 #include "AuxPortFakeLibrary.h"
 
-#include "i2c/AuxPortLibrary.h"
+#include "vexa/vexa_auxport.h"
 
 #include <algorithm>
 #include <cstdio>

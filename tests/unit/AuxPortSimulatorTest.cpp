@@ -6,7 +6,7 @@
 #include "gpio/DS45x0.h"
 #include "hal/HalEntryPoints.h"
 #include "i2c/AuxPortI2CBusAccess.h"
-#include "i2c/AuxPortLibrary.h"
+#include "vexa/vexa_auxport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "TestEnvironment.h"
-#include "hal/InstallationDirectory.h"
+#include "hal/detail/InstallationDirectory.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,8 @@
 #include "TestEnvironment.h"
 #include "hal/HalEntryPoints.h"
 #include "hal/InstallationDirectory.h"
+#include "hal/Platform.h"
+#include "hal/detail/HalEntryPoints.h"
 
 #include <gtest/gtest.h>
 
