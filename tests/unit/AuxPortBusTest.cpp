@@ -1,5 +1,6 @@
 #include "AuxPortFakeLibrary.h"
 #include "i2c/AuxPortI2CBusAccess.h"
+#include "support/Refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ namespace {
 using vexa::AuxPortI2CBusAccess;
 using vexa::test::AuxPortFake;
 using vexa::test::auxPortFake;
+using vexa::test::refusalOf;
 using Calls = std::vector<std::string>;
 
 const std::string kInit = "VAuxInitPort(3, 1, 2)";
@@ -98,12 +100,7 @@ class AuxPortConstructorFailure : public AuxPortBus, public ::testing::WithParam
 TEST_P(AuxPortConstructorFailure, ThrowsItsMessageAndCleansUp) {
     const ConstructorFailure& failure = GetParam();
     fake.injections = {{failure.function, 1, failure.result}};
-    try {
-        AuxPortI2CBusAccess bus(3, 1, 0xA0);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(failure.message, error.what());
-    }
+    EXPECT_EQ(failure.message, refusalOf<std::runtime_error>([] { AuxPortI2CBusAccess bus(3, 1, 0xA0); }));
     EXPECT_EQ(failure.calls, fake.calls);
 }
 
@@ -142,16 +139,13 @@ TEST_P(AuxPortTransferFailure, ThrowsItsMessageEndsTheBlockAndLeavesTheBusUsable
     auto bus = openBus();
     fake.injections = {{failure.function, failure.occurrence, failure.result}};
     std::uint8_t byte = 0;
-    try {
-        if (failure.transfer == Transfer::Read) {
-            bus->read(0xF8, &byte, 1);
-        } else {
-            bus->write(0xF0, kWritten, 4);
-        }
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(failure.message, error.what());
-    }
+    EXPECT_EQ(failure.message, refusalOf<std::runtime_error>([&] {
+                  if (failure.transfer == Transfer::Read) {
+                      bus->read(0xF8, &byte, 1);
+                  } else {
+                      bus->write(0xF0, kWritten, 4);
+                  }
+              }));
     EXPECT_EQ(failure.calls, fake.calls);
 
     fake.reset();

@@ -1,11 +1,12 @@
 // The aux-port bus and the expander drivers end to end, over the stand-in
 // auxiliary-port library and its simulated expanders.
 
-#include "TestEnvironment.h"
 #include "gpio/BoardGPIOs.h"
 #include "gpio/DS45x0.h"
 #include "hal/HalEntryPoints.h"
 #include "i2c/AuxPortI2CBusAccess.h"
+#include "support/Environment.h"
+#include "support/Refusal.h"
 #include "vexa/vexa_auxport.h"
 
 #include <gtest/gtest.h>
@@ -309,12 +310,8 @@ TEST_F(AuxPortSimulator, InventoryCreatesTheBusOnItsBoardAndDestroysIt) {
         traceMark = traceLines().size();
         vexa::I2CBusInterface& bus = inventory.createAuxPortBus(1, 0xA2);
         std::uint8_t byte = 0;
-        try {
-            bus.read(0xF8, &byte, 1);
-            ADD_FAILURE() << "no exception";
-        } catch (const std::runtime_error& error) {
-            EXPECT_STREQ("Failed to begin transfer block", error.what());
-        }
+        EXPECT_EQ("Failed to begin transfer block",
+                  vexa::test::refusalOf<std::runtime_error>([&] { bus.read(0xF8, &byte, 1); }));
     }
     vexa::hal::VHalFreeDevice(board);
     EXPECT_EQ((Lines{"VHalGetBoardIndex(board0, 0) = 0", "VAuxInitPort(0, 1, 2) = 0 [portN]",

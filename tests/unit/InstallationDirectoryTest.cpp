@@ -1,5 +1,5 @@
-#include "TestEnvironment.h"
 #include "hal/detail/InstallationDirectory.h"
+#include "support/Environment.h"
 
 #include <gtest/gtest.h>
 
