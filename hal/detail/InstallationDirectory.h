@@ -19,9 +19,6 @@ bool cutToInstallationDirectory(char* path, char separator);
 // character.
 void copyEnvironmentDirectory(char* buffer, const char* value, char separator);
 
-// VEXADIR5_64 when set (even when empty), else VEXADIR5, else null.
-const char* environmentDirectoryValue();
-
 // This program's own file into the buffer (kDirectoryBufferSize bytes): the length
 // written, or 0 when it could not be had or did not fit.
 std::uint32_t ownModulePath(char* buffer);

@@ -1,9 +1,7 @@
 #include "hal/detail/InstallationDirectory.h"
-#include "support/Environment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -104,22 +102,6 @@ TEST(EnvironmentDirectory, LongValuesKeepTheirFirst1023Characters) {
         copyEnvironmentDirectory(buffer, value.c_str(), '/');
         EXPECT_EQ(value.substr(0, 1023), buffer) << length;
     }
-}
-
-using vexa::test::setVariable;
-
-TEST(EnvironmentDirectory, SixtyFourBitVariableWinsEvenWhenEmpty) {
-    setVariable("VEXADIR5_64", "A");
-    setVariable("VEXADIR5", "B");
-    EXPECT_STREQ("A", vexa::hal::environmentDirectoryValue());
-#ifndef _WIN32 // Windows cannot hold an empty variable: setting it empty removes it
-    setVariable("VEXADIR5_64", "");
-    EXPECT_STREQ("", vexa::hal::environmentDirectoryValue());
-#endif
-    setVariable("VEXADIR5_64", nullptr);
-    EXPECT_STREQ("B", vexa::hal::environmentDirectoryValue());
-    setVariable("VEXADIR5", nullptr);
-    EXPECT_EQ(nullptr, vexa::hal::environmentDirectoryValue());
 }
 
 } // namespace
