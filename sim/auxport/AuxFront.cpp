@@ -31,13 +31,8 @@ std::string bracketed(const void* bytes, std::size_t count) {
 
 } // namespace
 
-AuxFront::AuxFront(const SimEnvironment& environment, std::ostream& errors) : trace(environment.tracePath, errors) {
-    try {
-        simulator = std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
-    } catch (const ConfigError& failure) {
-        printLine(errors, std::string("vexa-sim: ") + failure.what());
-    }
-}
+AuxFront::AuxFront(const SimEnvironment& environment, std::ostream& errors)
+    : trace(environment.tracePath, errors), simulator(simulatorFor(environment, errors)) {}
 
 AuxFront::Port* AuxFront::usable(const void* handle) const {
     for (const auto& port : ports) {
