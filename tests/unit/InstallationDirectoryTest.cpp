@@ -95,13 +95,4 @@ TEST(EnvironmentDirectory, TrailingSeparatorsAreDroppedButNeverTheFirstCharacter
     }
 }
 
-TEST(EnvironmentDirectory, LongValuesKeepTheirFirst1023Characters) {
-    for (std::size_t length : {1022u, 1023u, 1024u, 5000u}) {
-        const std::string value(length, 'd');
-        char buffer[kDirectoryBufferSize];
-        copyEnvironmentDirectory(buffer, value.c_str(), '/');
-        EXPECT_EQ(value.substr(0, 1023), buffer) << length;
-    }
-}
-
 } // namespace
