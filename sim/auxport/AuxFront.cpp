@@ -167,16 +167,12 @@ std::int32_t AuxFront::setParameter(void* handle, const char* name, std::uint32_
     if (value != nullptr && size == sizeof number) {
         std::memcpy(&number, value, sizeof number);
     }
+    const bool isFrequency = name != nullptr && std::strcmp(name, kFrequencyParameter) == 0 && index == 0 &&
+                             value != nullptr && size == sizeof number && number > 0 &&
+                             static_cast<std::uint32_t>(number) <= kMaxFrequency;
     const std::optional<std::int32_t> forced = forcedResult("VAuxSetParameter");
-    std::int32_t result = kOk;
-    if (forced) {
-        result = *forced;
-    } else if (port == nullptr) {
-        result = kBadHandle;
-    } else if (name == nullptr || std::strcmp(name, kFrequencyParameter) != 0 || index != 0 || value == nullptr ||
-               size != sizeof number || number <= 0 || static_cast<std::uint32_t>(number) > kMaxFrequency) {
-        result = kBadArgument;
-    } else {
+    const std::int32_t result = forced ? *forced : port == nullptr ? kBadHandle : !isFrequency ? kBadArgument : kOk;
+    if (result == kOk && !forced) {
         port->frequency = static_cast<std::uint32_t>(number);
     }
     const std::string nameText = name == nullptr ? std::string("null") : "\"" + std::string(name) + "\"";
@@ -305,6 +301,22 @@ std::int32_t AuxFront::receiveFrame(Port& port, std::uint8_t* bytes, std::uint32
     return read < 0 ? read : kOk;
 }
 
+template <typename Frame>
+std::int32_t AuxFront::transferResult(const char* function, Port* port, const void* bytes, std::uint32_t bufferSize,
+                                      const std::uint32_t* count, std::uint32_t reserved, Frame frame) {
+    if (const std::optional<std::int32_t> forced = forcedResult(function)) {
+        return *forced;
+    }
+    const std::int32_t admitted = admitTransfer(port, bytes, bufferSize, count, reserved);
+    if (admitted != kOk) {
+        if (port != nullptr) {
+            port->phase = Phase::Idle; // a refused call ends the frame
+        }
+        return admitted;
+    }
+    return frame(*port);
+}
+
 std::string AuxFront::transferText(const char* name, const void* handle, const std::string& sent,
                                    std::uint32_t bufferSize, const std::uint32_t* count, std::uint32_t flags,
                                    std::uint32_t reserved, std::int32_t result) const {
@@ -317,16 +329,10 @@ std::int32_t AuxFront::send(void* handle, const void* bytes, std::uint32_t buffe
                             std::uint32_t flags, std::uint32_t reserved) {
     Port* port = usable(handle);
     const std::uint32_t requested = count == nullptr ? 0 : *count;
-    const std::optional<std::int32_t> forced = forcedResult("VAuxI2CSend");
-    std::int32_t result = forced.value_or(kOk);
-    if (!forced) {
-        result = admitTransfer(port, bytes, bufferSize, count, reserved);
-        if (result == kOk) {
-            result = sendFrame(*port, static_cast<const std::uint8_t*>(bytes), requested, flags);
-        } else if (port != nullptr) {
-            port->phase = Phase::Idle;
-        }
-    }
+    const std::int32_t result =
+        transferResult("VAuxI2CSend", port, bytes, bufferSize, count, reserved, [&](Port& admitted) {
+            return sendFrame(admitted, static_cast<const std::uint8_t*>(bytes), requested, flags);
+        });
     // The bytes given, whatever the result; a count beyond the buffer is not read.
     const std::string sent = bytes == nullptr ? std::string("null")
                                               : bracketed(bytes, std::min({requested, bufferSize, std::uint32_t{kMaxTransfer}}));
@@ -341,18 +347,12 @@ std::int32_t AuxFront::receive(void* handle, void* bytes, std::uint32_t bufferSi
                                std::uint32_t flags, std::uint32_t reserved) {
     Port* port = usable(handle);
     const std::uint32_t requested = count == nullptr ? 0 : *count;
-    const std::optional<std::int32_t> forced = forcedResult("VAuxI2CReceive");
-    std::int32_t result = forced.value_or(kOk);
-    if (!forced) {
-        result = admitTransfer(port, bytes, bufferSize, count, reserved);
-        if (result == kOk) {
-            result = receiveFrame(*port, static_cast<std::uint8_t*>(bytes), requested, flags);
-        } else if (port != nullptr) {
-            port->phase = Phase::Idle;
-        }
-    }
+    const std::int32_t result =
+        transferResult("VAuxI2CReceive", port, bytes, bufferSize, count, reserved, [&](Port& admitted) {
+            return receiveFrame(admitted, static_cast<std::uint8_t*>(bytes), requested, flags);
+        });
     std::string line = transferText("VAuxI2CReceive", handle, "", bufferSize, count, flags, reserved, result);
-    if (result == kOk && !forced) {
+    if (result == kOk) {
         line += " " + bracketed(bytes, requested);
     }
     trace.append(line);

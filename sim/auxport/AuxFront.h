@@ -86,6 +86,11 @@ private:
     // The checks every transfer shares: a usable port in a block, sound arguments.
     std::int32_t admitTransfer(const Port* port, const void* bytes, std::uint32_t bufferSize,
                                const std::uint32_t* count, std::uint32_t reserved) const;
+    // A transfer's result: a forced one, the refusal of its arguments, or what `frame`
+    // makes of it on the admitted port.
+    template <typename Frame>
+    std::int32_t transferResult(const char* function, Port* port, const void* bytes, std::uint32_t bufferSize,
+                                const std::uint32_t* count, std::uint32_t reserved, Frame frame);
     std::int32_t sendFrame(Port& port, const std::uint8_t* bytes, std::uint32_t count, std::uint32_t flags);
     std::int32_t receiveFrame(Port& port, std::uint8_t* bytes, std::uint32_t count, std::uint32_t flags);
     void endBlock(Port& port);
