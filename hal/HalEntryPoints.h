@@ -4,7 +4,9 @@
 // loads the library. A wrapper whose entry point is unavailable returns its failure
 // value: kHalUnavailable, or null for VHalInitDevice.
 
-#define VEXA_HAL_NO_PROTOTYPES // bound at run time only
+#ifndef VEXA_HAL_NO_PROTOTYPES
+#define VEXA_HAL_NO_PROTOTYPES // bound at run time only: nothing may call them directly
+#endif
 #include "vexa/vexa_hal.h"
 
 #include <cstdint>
