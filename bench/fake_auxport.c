@@ -4,7 +4,7 @@
  * because a program linked against the library does not start without it. C, and
  * linked with nothing but the C library.
  */
-#include "vexa_libraries.h"
+#include "vexa/vexa_auxport.h"
 
 #include <stddef.h>
 

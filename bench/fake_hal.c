@@ -8,7 +8,7 @@
  * line to it in the simulator's trace format, so bench/run can check that two
  * programs make the same calls.
  */
-#include "vexa_libraries.h"
+#include "vexa/vexa_hal.h"
 
 #include <fcntl.h>
 #include <stdarg.h>
@@ -33,8 +33,8 @@ struct Expander {
 
 /* Every register as the simulator holds it after "-set all:default". */
 static struct Expander expanders[] = {
-    {0x494F5330, 0xF8, 0xF9, {[0xF0] = 0x04, [0xF2] = 0xFC, [0xF3] = 0x01, [0xF8] = 0x04}}, /* IOS0: DS4520 */
-    {0x494F5331, 0xF8, 0xF8, {[0xF4] = 0x01, [0xF5] = 0x01, [0xF6] = 0x01, [0xF7] = 0x01}}, /* IOS1: DS4510 */
+    {VEXA_HAL_IOS0, 0xF8, 0xF9, {[0xF0] = 0x04, [0xF2] = 0xFC, [0xF3] = 0x01, [0xF8] = 0x04}}, /* IOS0: DS4520 */
+    {VEXA_HAL_IOS1, 0xF8, 0xF8, {[0xF4] = 0x01, [0xF5] = 0x01, [0xF6] = 0x01, [0xF7] = 0x01}}, /* IOS1: DS4510 */
 };
 
 static int board; /* the handle of board 0 is its address */

@@ -14,13 +14,16 @@
  * The transfers are those of a board of type 0x752 with its extension attached:
  * a DS4520 behind IOS0 and a DS4510 behind IOS1, as bench/board.conf sets up.
  */
-#include "vexa_libraries.h"
+/* Like the tool: the hardware library is reached through pointers only. */
+#define VEXA_HAL_NO_PROTOTYPES
+#include "vexa/vexa_auxport.h"
+#include "vexa/vexa_hal.h"
 
 #include <dlfcn.h>
 #include <stdio.h>
 #include <string.h>
 
-enum { IOS0 = 0x494F5330, IOS1 = 0x494F5331 };
+enum { IOS0 = VEXA_HAL_IOS0, IOS1 = VEXA_HAL_IOS1 };
 
 struct Transfer {
     int write;

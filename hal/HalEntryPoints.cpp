@@ -2,9 +2,13 @@
 
 #include "InstallationDirectory.h"
 #include "LibraryHandle.h"
+#include "Platform.h"
+#include "detail/HalEntryPoints.h"
+#include "detail/InstallationDirectory.h"
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 
 namespace vexa::hal {
 
@@ -13,7 +17,7 @@ namespace {
 // One slot per entry point; null means unavailable. The table counts as bound
 // once the VHalInitDevice slot is filled.
 struct HalEntryPoints {
-#define VEXA_HAL_SLOT(result, name, params, args, failure) result(*name) params = nullptr;
+#define VEXA_HAL_SLOT(name) name##Fn name = nullptr;
     VEXA_HAL_ENTRY_POINTS(VEXA_HAL_SLOT)
 #undef VEXA_HAL_SLOT
 };
@@ -21,19 +25,46 @@ struct HalEntryPoints {
 HalEntryPoints slots;
 std::uint32_t attempts = 0;
 
-#ifdef _WIN32
-constexpr const char* kLibraryPathFormat = "%s\\bin\\%s.dll";
-#else
-constexpr const char* kLibraryPathFormat = "%s/bin/lib%s.so";
-#endif
 constexpr const char* kLibraryBaseName = "vexa_hal";
+
+// The wrapper of the entry point in `slot`: it has the entry point's type, loads the
+// library while the table is unbound and gives the failure value for an empty slot.
+template <typename Pointer, Pointer HalEntryPoints::*slot>
+struct Wrapper;
+
+template <typename Result, typename... Parameters, Result (*HalEntryPoints::*slot)(Parameters...)>
+struct Wrapper<Result (*)(Parameters...), slot> {
+    static Result call(Parameters... arguments) {
+        if (slots.VHalInitDevice == nullptr) {
+            loadHalLibrary();
+        }
+        const auto entryPoint = slots.*slot;
+        if (entryPoint == nullptr) {
+            if constexpr (std::is_pointer_v<Result>) {
+                return nullptr;
+            } else {
+                return kHalUnavailable;
+            }
+        }
+        return entryPoint(arguments...);
+    }
+};
 
 } // namespace
 
+namespace detail {
+
 bool formatHalLibraryPath(char* buffer, std::uint32_t size, const char* directory) {
-    const int length = std::snprintf(buffer, size, kLibraryPathFormat, directory, kLibraryBaseName);
+    const int length = std::snprintf(buffer, size, "%s%cbin%c%s%s%s", directory, kPathSeparator, kPathSeparator,
+                                     kSharedLibraryPrefix, kLibraryBaseName, kSharedLibrarySuffix);
     return length >= 0 && static_cast<std::uint32_t>(length) < size;
 }
+
+std::uint32_t loadAttempts() {
+    return attempts;
+}
+
+} // namespace detail
 
 std::int32_t loadHalLibrary() {
     const char* directory = getInstallationDirectory();
@@ -41,7 +72,7 @@ std::int32_t loadHalLibrary() {
         return kHalUnavailable;
     }
     char path[kDirectoryBufferSize];
-    if (!formatHalLibraryPath(path, sizeof path, directory)) {
+    if (!detail::formatHalLibraryPath(path, sizeof path, directory)) {
         return kHalUnavailable; // a directory too long for the path buffer
     }
     ++attempts;
@@ -50,30 +81,14 @@ std::int32_t loadHalLibrary() {
     if (!library->isLoaded()) {
         return kHalUnavailable;
     }
-#define VEXA_HAL_RESOLVE(result, name, params, args, failure) \
-    slots.name = lookupEntryPoint<result(*) params>(*library, #name);
+#define VEXA_HAL_RESOLVE(name) slots.name = lookupEntryPoint<name##Fn>(*library, #name);
     VEXA_HAL_ENTRY_POINTS(VEXA_HAL_RESOLVE)
 #undef VEXA_HAL_RESOLVE
     return 0;
 }
 
-#define VEXA_HAL_DEFINE_WRAPPER(result, name, params, args, failure) \
-    result name params {                                              \
-        if (slots.VHalInitDevice == nullptr) {                        \
-            loadHalLibrary();                                         \
-        }                                                             \
-        if (slots.name == nullptr) {                                  \
-            return failure;                                           \
-        }                                                             \
-        return slots.name args;                                       \
-    }
+#define VEXA_HAL_DEFINE_WRAPPER(name) const name##Fn name = &Wrapper<name##Fn, &HalEntryPoints::name>::call;
 VEXA_HAL_ENTRY_POINTS(VEXA_HAL_DEFINE_WRAPPER)
 #undef VEXA_HAL_DEFINE_WRAPPER
-
-namespace detail {
-std::uint32_t loadAttempts() {
-    return attempts;
-}
-} // namespace detail
 
 } // namespace vexa::hal

@@ -1,6 +1,8 @@
 #include "InstallationDirectory.h"
 
+#include "Platform.h"
 #include "SpinLockVariableGuard.h"
+#include "detail/InstallationDirectory.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -50,6 +52,12 @@ void cutRunEndingAt(char* path, std::ptrdiff_t at, char separator) {
 
 const char* const kInstallationFolderNames[] = {"bin", "dll", "Hardware Morvets", "lib", "lib64"};
 
+// VEXADIR5_64 when set (even when empty), else VEXADIR5, else null.
+const char* environmentDirectoryValue() {
+    const char* value = std::getenv("VEXADIR5_64");
+    return value != nullptr ? value : std::getenv("VEXADIR5");
+}
+
 } // namespace
 
 bool cutToInstallationDirectory(char* path, char separator) {
@@ -83,11 +91,6 @@ void copyEnvironmentDirectory(char* buffer, const char* value, char separator) {
     while (length > 1 && buffer[length - 1] == separator) {
         buffer[--length] = '\0';
     }
-}
-
-const char* environmentDirectoryValue() {
-    const char* value = std::getenv("VEXADIR5_64");
-    return value != nullptr ? value : std::getenv("VEXADIR5");
 }
 
 #ifdef _WIN32

@@ -1,6 +1,6 @@
 #include "AuxPortI2CBusAccess.h"
 
-#include "i2c/AuxPortLibrary.h"
+#include "vexa/vexa_auxport.h"
 
 #include <stdexcept>
 

@@ -7,17 +7,8 @@
 
 namespace vexa {
 
-// Four characters packed with the first in the most significant byte.
-constexpr std::uint32_t fourCharacterCode(char a, char b, char c, char d) {
-    return (static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d));
-}
-
-constexpr std::uint32_t IOS0 = fourCharacterCode('I', 'O', 'S', '0');
-constexpr std::uint32_t IOS1 = fourCharacterCode('I', 'O', 'S', '1');
-static_assert(IOS0 == 0x494F5330 && IOS1 == 0x494F5331);
+constexpr std::uint32_t IOS0 = VEXA_HAL_IOS0;
+constexpr std::uint32_t IOS1 = VEXA_HAL_IOS1;
 
 class ConfigInterfaceI2CBusAccess : public I2CBusInterface {
 public:

@@ -3,6 +3,7 @@
 // line-based file (sim/README.md) or taken from the built-in default.
 
 #include "Chip.h"
+#include "vexa/vexa_hal.h"
 
 #include <cstdint>
 #include <istream>
@@ -13,8 +14,8 @@
 
 namespace vexa::sim {
 
-constexpr std::uint32_t kIOS0 = 0x494F5330;
-constexpr std::uint32_t kIOS1 = 0x494F5331;
+constexpr std::uint32_t kIOS0 = VEXA_HAL_IOS0;
+constexpr std::uint32_t kIOS1 = VEXA_HAL_IOS1;
 
 struct BoardConfig {
     std::int32_t index = 0;

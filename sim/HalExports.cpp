@@ -3,12 +3,10 @@
 
 #include "HalFront.h"
 
-#include "Format.h"
+#include "FrontCall.h"
+#include "vexa/vexa_hal.h"
 
 #include <cstdint>
-#include <exception>
-#include <iostream>
-#include <mutex>
 
 #ifdef _WIN32
 #define VEXA_SIM_EXPORT extern "C" __declspec(dllexport)
@@ -20,24 +18,9 @@ namespace {
 
 using vexa::sim::HalFront;
 
-std::mutex frontMutex;
-
-// Created on the first call, so the environment of that moment counts.
-HalFront& front() {
-    static HalFront instance(vexa::sim::SimEnvironment::fromProcess(), std::cerr);
-    return instance;
-}
-
-// One call at a time; nothing thrown crosses the C boundary.
 template <typename Result, typename Call>
 Result forward(Result failure, Call call) {
-    try {
-        const std::lock_guard<std::mutex> guard(frontMutex);
-        return call(front());
-    } catch (const std::exception& error) {
-        vexa::sim::printLine(std::cerr, std::string("vexa-sim: ") + error.what());
-        return failure;
-    }
+    return vexa::sim::callFront<HalFront>(failure, call);
 }
 
 constexpr std::int32_t kFailed = vexa::sim::status::kStateFailure;

@@ -10,13 +10,8 @@ namespace {
 const char kBoardTypeKey[] = "board/type";
 } // namespace
 
-HalFront::HalFront(const SimEnvironment& environment, std::ostream& errors) : trace(environment.tracePath, errors) {
-    try {
-        simulator = std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
-    } catch (const ConfigError& failure) {
-        printLine(errors, std::string("vexa-sim: ") + failure.what());
-    }
-}
+HalFront::HalFront(const SimEnvironment& environment, std::ostream& errors)
+    : trace(environment.tracePath, errors), simulator(simulatorFor(environment, errors)) {}
 
 bool HalFront::callFails() {
     return simulator != nullptr && simulator->nextCallFails();

@@ -186,11 +186,8 @@ int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& 
         out.flush();
         return kExitOk;
     }
-    std::unique_ptr<Simulator> simulator;
-    try {
-        simulator = std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
-    } catch (const ConfigError& failure) {
-        printLine(errors, std::string("vexa-sim: ") + failure.what());
+    const std::unique_ptr<Simulator> simulator = simulatorFor(environment, errors);
+    if (simulator == nullptr) {
         return kExitFailure;
     }
     if (command == "show") {

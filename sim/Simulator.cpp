@@ -282,4 +282,13 @@ std::int32_t Simulator::reset() {
     return kOk;
 }
 
+std::unique_ptr<Simulator> simulatorFor(const SimEnvironment& environment, std::ostream& errors) {
+    try {
+        return std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
+    } catch (const ConfigError& failure) {
+        printLine(errors, std::string("vexa-sim: ") + failure.what());
+        return nullptr;
+    }
+}
+
 } // namespace vexa::sim

@@ -113,4 +113,8 @@ private:
     std::uint64_t calls = 0;
 };
 
+// The machine the environment configures; null when its configuration is refused,
+// which is then reported on `errors`.
+std::unique_ptr<Simulator> simulatorFor(const SimEnvironment& environment, std::ostream& errors);
+
 } // namespace vexa::sim

@@ -3,12 +3,8 @@
 
 #include "AuxFront.h"
 
-#include "i2c/AuxPortLibrary.h"
-#include "sim/Format.h"
-
-#include <exception>
-#include <iostream>
-#include <mutex>
+#include "sim/FrontCall.h"
+#include "vexa/vexa_auxport.h"
 
 #ifdef _WIN32
 #define VEXA_AUX_EXPORT extern "C"
@@ -20,24 +16,9 @@ namespace {
 
 using vexa::sim::AuxFront;
 
-std::mutex frontMutex;
-
-// Created on the first call, so the environment of that moment counts.
-AuxFront& front() {
-    static AuxFront instance(vexa::sim::SimEnvironment::fromProcess(), std::cerr);
-    return instance;
-}
-
-// One call at a time; nothing thrown crosses the C boundary.
 template <typename Call>
 std::int32_t forward(Call call) {
-    try {
-        const std::lock_guard<std::mutex> guard(frontMutex);
-        return call(front());
-    } catch (const std::exception& error) {
-        vexa::sim::printLine(std::cerr, std::string("vexa-sim: ") + error.what());
-        return vexa::sim::status::kStateFailure;
-    }
+    return vexa::sim::callFront<AuxFront>(vexa::sim::status::kStateFailure, call);
 }
 
 } // namespace

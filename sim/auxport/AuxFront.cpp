@@ -1,9 +1,11 @@
 #include "AuxFront.h"
 
 #include "sim/Format.h"
+#include "sim/Platform.h"
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 namespace vexa::sim {
 
@@ -31,13 +33,8 @@ std::string bracketed(const void* bytes, std::size_t count) {
 
 } // namespace
 
-AuxFront::AuxFront(const SimEnvironment& environment, std::ostream& errors) : trace(environment.tracePath, errors) {
-    try {
-        simulator = std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
-    } catch (const ConfigError& failure) {
-        printLine(errors, std::string("vexa-sim: ") + failure.what());
-    }
-}
+AuxFront::AuxFront(const SimEnvironment& environment, std::ostream& errors)
+    : trace(environment.tracePath, errors), simulator(simulatorFor(environment, errors)) {}
 
 AuxFront::Port* AuxFront::usable(const void* handle) const {
     for (const auto& port : ports) {
@@ -46,6 +43,32 @@ AuxFront::Port* AuxFront::usable(const void* handle) const {
         }
     }
     return nullptr;
+}
+
+void AuxFront::loadForcedResults() {
+    forcedResults.clear();
+    callCounts.clear();
+    std::istringstream list(environmentValue("VEXA_SIM_AUX_RESULT"));
+    for (std::string item; std::getline(list, item, ';');) {
+        std::istringstream words(item);
+        ForcedResult forced;
+        if (words >> forced.function >> forced.call >> forced.result) {
+            forcedResults.push_back(forced);
+        }
+    }
+}
+
+std::optional<std::int32_t> AuxFront::forcedResult(const char* function) {
+    if (forcedResults.empty()) {
+        return std::nullopt; // the usual case, kept cheap
+    }
+    const std::uint64_t call = ++callCounts[function];
+    for (const ForcedResult& forced : forcedResults) {
+        if (forced.function == function && forced.call == call) {
+            return forced.result;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string AuxFront::handleName(const void* handle) const {
@@ -66,8 +89,12 @@ std::int32_t AuxFront::initPort(std::uint32_t boardIndex, std::uint32_t number, 
     const bool taken = std::any_of(ports.begin(), ports.end(), [&](const auto& port) {
         return !port->released && port->board == board && port->number == number;
     });
+    loadForcedResults();
+    const std::optional<std::int32_t> forced = forcedResult("VAuxInitPort");
     std::int32_t result = kOk;
-    if (simulator == nullptr || boardIndex > 0x7FFFFFFF || simulator->config().board(board) == nullptr) {
+    if (forced) {
+        result = *forced;
+    } else if (simulator == nullptr || boardIndex > 0x7FFFFFFF || simulator->config().board(board) == nullptr) {
         result = kNoBoard;
     } else if (number >= kPortCount || mode != kI2CMasterMode || portHandle == nullptr) {
         result = kBadArgument;
@@ -79,7 +106,7 @@ std::int32_t AuxFront::initPort(std::uint32_t boardIndex, std::uint32_t number, 
     }
     std::string line = "VAuxInitPort(" + std::to_string(boardIndex) + ", " + std::to_string(number) + ", " +
                        std::to_string(mode) + ") = " + std::to_string(result);
-    if (result == kOk) {
+    if (result == kOk && !forced) {
         line += " [" + handleName(*portHandle) + "]";
     }
     trace.append(line);
@@ -88,8 +115,9 @@ std::int32_t AuxFront::initPort(std::uint32_t boardIndex, std::uint32_t number, 
 
 std::int32_t AuxFront::openPort(void* handle) {
     Port* port = usable(handle);
-    const std::int32_t result = port == nullptr ? kBadHandle : port->open ? kPortState : kOk;
-    if (result == kOk) {
+    const std::optional<std::int32_t> forced = forcedResult("VAuxOpenPort");
+    const std::int32_t result = forced ? *forced : port == nullptr ? kBadHandle : port->open ? kPortState : kOk;
+    if (result == kOk && !forced) {
         port->open = true;
     }
     trace.append("VAuxOpenPort(" + handleName(handle) + ") = " + std::to_string(result));
@@ -104,8 +132,9 @@ void AuxFront::endBlock(Port& port) {
 
 std::int32_t AuxFront::closePort(void* handle) {
     Port* port = usable(handle);
-    const std::int32_t result = port == nullptr ? kBadHandle : !port->open ? kPortState : kOk;
-    if (result == kOk) {
+    const std::optional<std::int32_t> forced = forcedResult("VAuxClosePort");
+    const std::int32_t result = forced ? *forced : port == nullptr ? kBadHandle : !port->open ? kPortState : kOk;
+    if (result == kOk && !forced) {
         if (port->inBlock) {
             endBlock(*port);
         }
@@ -117,8 +146,9 @@ std::int32_t AuxFront::closePort(void* handle) {
 
 std::int32_t AuxFront::releasePort(void* handle) {
     Port* port = usable(handle);
-    const std::int32_t result = port == nullptr ? kBadHandle : kOk;
-    if (result == kOk) {
+    const std::optional<std::int32_t> forced = forcedResult("VAuxReleasePort");
+    const std::int32_t result = forced ? *forced : port == nullptr ? kBadHandle : kOk;
+    if (result == kOk && !forced) {
         // Releasing an open port closes it first.
         if (port->inBlock) {
             endBlock(*port);
@@ -137,13 +167,12 @@ std::int32_t AuxFront::setParameter(void* handle, const char* name, std::uint32_
     if (value != nullptr && size == sizeof number) {
         std::memcpy(&number, value, sizeof number);
     }
-    std::int32_t result = kOk;
-    if (port == nullptr) {
-        result = kBadHandle;
-    } else if (name == nullptr || std::strcmp(name, kFrequencyParameter) != 0 || index != 0 || value == nullptr ||
-               size != sizeof number || number <= 0 || static_cast<std::uint32_t>(number) > kMaxFrequency) {
-        result = kBadArgument;
-    } else {
+    const bool isFrequency = name != nullptr && std::strcmp(name, kFrequencyParameter) == 0 && index == 0 &&
+                             value != nullptr && size == sizeof number && number > 0 &&
+                             static_cast<std::uint32_t>(number) <= kMaxFrequency;
+    const std::optional<std::int32_t> forced = forcedResult("VAuxSetParameter");
+    const std::int32_t result = forced ? *forced : port == nullptr ? kBadHandle : !isFrequency ? kBadArgument : kOk;
+    if (result == kOk && !forced) {
         port->frequency = static_cast<std::uint32_t>(number);
     }
     const std::string nameText = name == nullptr ? std::string("null") : "\"" + std::string(name) + "\"";
@@ -157,8 +186,11 @@ std::int32_t AuxFront::setParameter(void* handle, const char* name, std::uint32_
 
 std::int32_t AuxFront::beginTransferBlock(void* handle, std::uint32_t timeout) {
     Port* port = usable(handle);
+    const std::optional<std::int32_t> forced = forcedResult("VAuxBeginTransferBlock");
     std::int32_t result = kOk;
-    if (port == nullptr) {
+    if (forced) {
+        result = *forced;
+    } else if (port == nullptr) {
         result = kBadHandle;
     } else if (!port->open || port->frequency == 0 || port->inBlock) {
         result = kPortState;
@@ -177,8 +209,10 @@ std::int32_t AuxFront::beginTransferBlock(void* handle, std::uint32_t timeout) {
 
 std::int32_t AuxFront::endTransferBlock(void* handle) {
     Port* port = usable(handle);
-    const std::int32_t result = port == nullptr ? kBadHandle : !port->inBlock ? kNoTransferBlock : kOk;
-    if (result == kOk) {
+    const std::optional<std::int32_t> forced = forcedResult("VAuxEndTransferBlock");
+    const std::int32_t result =
+        forced ? *forced : port == nullptr ? kBadHandle : !port->inBlock ? kNoTransferBlock : kOk;
+    if (result == kOk && !forced) {
         endBlock(*port);
     }
     trace.append("VAuxEndTransferBlock(" + handleName(handle) + ") = " + std::to_string(result));
@@ -269,6 +303,22 @@ std::int32_t AuxFront::receiveFrame(Port& port, std::uint8_t* bytes, std::uint32
     return read < 0 ? read : kOk;
 }
 
+template <typename Frame>
+std::int32_t AuxFront::transferResult(const char* function, Port* port, const void* bytes, std::uint32_t bufferSize,
+                                      const std::uint32_t* count, std::uint32_t reserved, Frame frame) {
+    if (const std::optional<std::int32_t> forced = forcedResult(function)) {
+        return *forced;
+    }
+    const std::int32_t admitted = admitTransfer(port, bytes, bufferSize, count, reserved);
+    if (admitted != kOk) {
+        if (port != nullptr) {
+            port->phase = Phase::Idle; // a refused call ends the frame
+        }
+        return admitted;
+    }
+    return frame(*port);
+}
+
 std::string AuxFront::transferText(const char* name, const void* handle, const std::string& sent,
                                    std::uint32_t bufferSize, const std::uint32_t* count, std::uint32_t flags,
                                    std::uint32_t reserved, std::int32_t result) const {
@@ -281,12 +331,10 @@ std::int32_t AuxFront::send(void* handle, const void* bytes, std::uint32_t buffe
                             std::uint32_t flags, std::uint32_t reserved) {
     Port* port = usable(handle);
     const std::uint32_t requested = count == nullptr ? 0 : *count;
-    std::int32_t result = admitTransfer(port, bytes, bufferSize, count, reserved);
-    if (result == kOk) {
-        result = sendFrame(*port, static_cast<const std::uint8_t*>(bytes), requested, flags);
-    } else if (port != nullptr) {
-        port->phase = Phase::Idle;
-    }
+    const std::int32_t result =
+        transferResult("VAuxI2CSend", port, bytes, bufferSize, count, reserved, [&](Port& admitted) {
+            return sendFrame(admitted, static_cast<const std::uint8_t*>(bytes), requested, flags);
+        });
     // The bytes given, whatever the result; a count beyond the buffer is not read.
     const std::string sent = bytes == nullptr ? std::string("null")
                                               : bracketed(bytes, std::min({requested, bufferSize, std::uint32_t{kMaxTransfer}}));
@@ -301,12 +349,10 @@ std::int32_t AuxFront::receive(void* handle, void* bytes, std::uint32_t bufferSi
                                std::uint32_t flags, std::uint32_t reserved) {
     Port* port = usable(handle);
     const std::uint32_t requested = count == nullptr ? 0 : *count;
-    std::int32_t result = admitTransfer(port, bytes, bufferSize, count, reserved);
-    if (result == kOk) {
-        result = receiveFrame(*port, static_cast<std::uint8_t*>(bytes), requested, flags);
-    } else if (port != nullptr) {
-        port->phase = Phase::Idle;
-    }
+    const std::int32_t result =
+        transferResult("VAuxI2CReceive", port, bytes, bufferSize, count, reserved, [&](Port& admitted) {
+            return receiveFrame(admitted, static_cast<std::uint8_t*>(bytes), requested, flags);
+        });
     std::string line = transferText("VAuxI2CReceive", handle, "", bufferSize, count, flags, reserved, result);
     if (result == kOk) {
         line += " " + bracketed(bytes, requested);

@@ -8,7 +8,9 @@
 #include "sim/Trace.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -63,6 +65,19 @@ private:
         std::uint8_t registerAddress = 0;
     };
 
+    // A result the test set-up asks for (VEXA_SIM_AUX_RESULT): "<function> <k> <result>",
+    // several separated by ";". Read again by each VAuxInitPort, which restarts the
+    // count; the k-th call of the function from then on does nothing but return the
+    // result, so that the caller's handling of any result can be tried.
+    struct ForcedResult {
+        std::string function;
+        std::uint64_t call;
+        std::int32_t result;
+    };
+    void loadForcedResults();
+    // Counts the call; the result to return in its place, if one is asked for.
+    std::optional<std::int32_t> forcedResult(const char* function);
+
     // The port behind a handle this library handed out and has not released; null otherwise.
     Port* usable(const void* handle) const;
     std::string handleName(const void* handle) const;
@@ -71,6 +86,11 @@ private:
     // The checks every transfer shares: a usable port in a block, sound arguments.
     std::int32_t admitTransfer(const Port* port, const void* bytes, std::uint32_t bufferSize,
                                const std::uint32_t* count, std::uint32_t reserved) const;
+    // A transfer's result: a forced one, the refusal of its arguments, or what `frame`
+    // makes of it on the admitted port.
+    template <typename Frame>
+    std::int32_t transferResult(const char* function, Port* port, const void* bytes, std::uint32_t bufferSize,
+                                const std::uint32_t* count, std::uint32_t reserved, Frame frame);
     std::int32_t sendFrame(Port& port, const std::uint8_t* bytes, std::uint32_t count, std::uint32_t flags);
     std::int32_t receiveFrame(Port& port, std::uint8_t* bytes, std::uint32_t count, std::uint32_t flags);
     void endBlock(Port& port);
@@ -83,6 +103,8 @@ private:
     std::unique_ptr<Simulator> simulator; // null when the configuration was refused
     // Every port ever handed out, kept so that a released handle stays recognisable.
     std::vector<std::unique_ptr<Port>> ports;
+    std::vector<ForcedResult> forcedResults;
+    std::map<std::string, std::uint64_t> callCounts; // since the last VAuxInitPort
 };
 
 } // namespace vexa::sim

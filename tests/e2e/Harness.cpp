@@ -1,5 +1,8 @@
 #include "Harness.h"
 
+#include "support/Environment.h"
+#include "support/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -19,21 +22,10 @@ namespace vexa::e2e {
 
 namespace {
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
-std::string variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+using test::linesText;
+using test::replaceAll;
+using test::startsWith;
+using test::variable;
 
 Platform platformFromEnvironment() {
     Platform platform;
@@ -72,14 +64,6 @@ std::vector<std::string> readLines(const fs::path& file) {
         lines.push_back(line);
     }
     return lines;
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + '\n';
-    }
-    return text;
 }
 
 // The test's own environment, less everything that steers the tool or the simulator,
@@ -287,7 +271,7 @@ void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::p
         << "standard output";
     EXPECT_EQ(build.lineEnds(expected.err), process.err) << "standard error";
     EXPECT_EQ(expected.status, process.status) << "exit status";
-    EXPECT_EQ(joinLines(expected.trace), joinLines(outcome.trace)) << "library trace";
+    EXPECT_EQ(linesText(expected.trace), linesText(outcome.trace)) << "library trace";
 }
 
 } // namespace vexa::e2e

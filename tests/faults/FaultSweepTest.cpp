@@ -9,6 +9,7 @@
 // compared with the committed one when the tool's behaviour changes on purpose.
 
 #include "Harness.h"
+#include "support/Text.h"
 
 #include "sim/Config.h"
 #include "sim/SimCommand.h"
@@ -31,6 +32,9 @@ namespace {
 using e2e::Outcome;
 using e2e::Sandbox;
 using Lines = std::vector<std::string>;
+using test::joined;
+using test::linesText;
+using test::startsWith;
 
 // The chips start from settings that the command lines below change, with SEE set since
 // their power-up, so that only what follows the tool's clearing of the configuration
@@ -78,18 +82,6 @@ void PrintTo(const SweptCommand& command, std::ostream* stream) {
 
 const char kExceptionPrefix[] = "Exception caught: ";
 const char kWarning[] = "WARNING: all parameters must be set on this bank";
-
-std::string joined(const Lines& lines, const char* separator) {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        text += (i == 0 ? "" : separator) + lines[i];
-    }
-    return text;
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 // The lines of a stream's text; false when its last line lacks its newline.
 bool splitLines(const std::string& text, Lines& lines) {
@@ -314,8 +306,8 @@ TEST_P(FaultSweep, EveryLibraryCallFailsInTurn) {
         // The run is the clean one up to the failing call, which fails; a run that the
         // failure ends writes nothing after it.
         ASSERT_GE(run.trace.size(), k);
-        EXPECT_EQ(joined(Lines(clean.trace.begin(), clean.trace.begin() + static_cast<long>(k) - 1), "\n"),
-                  joined(Lines(run.trace.begin(), run.trace.begin() + static_cast<long>(k) - 1), "\n"));
+        EXPECT_EQ(linesText(Lines(clean.trace.begin(), clean.trace.begin() + static_cast<long>(k) - 1)),
+                  linesText(Lines(run.trace.begin(), run.trace.begin() + static_cast<long>(k) - 1)));
         EXPECT_EQ(call, callOf(run.trace[k - 1]));
         EXPECT_TRUE(failed(run.trace[k - 1])) << run.trace[k - 1];
         if (run.process.status != 0) {
@@ -332,7 +324,7 @@ TEST_P(FaultSweep, EveryLibraryCallFailsInTurn) {
     const std::map<std::string, Lines> table = expectedBlocks();
     const auto expected = table.find(commandLine);
     ASSERT_TRUE(expected != table.end()) << "no block for \"" << commandLine << "\" in " << VEXA_FAULTS_TABLE;
-    EXPECT_EQ(joined(expected->second, "\n"), joined(rows, "\n")) << "outcomes differ from " << VEXA_FAULTS_TABLE;
+    EXPECT_EQ(linesText(expected->second), linesText(rows)) << "outcomes differ from " << VEXA_FAULTS_TABLE;
 }
 
 std::string commandName(const testing::TestParamInfo<SweptCommand>& swept) {

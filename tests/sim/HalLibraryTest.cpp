@@ -1,6 +1,7 @@
 // Loads the built stand-in libraries the way the tool does and calls their entry points.
 
 #include "SimTestSupport.h"
+#include "vexa/vexa_hal.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,13 @@ TEST(HalLibrary, ExportsTheEntryPointsAndWorksThroughThem) {
 
     void* library = dlopen(VEXA_SIM_HAL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    const auto getMaxDevices = entryPoint<std::int32_t (*)()>(library, "VHalGetMaxDevices");
-    const auto initDevice = entryPoint<void* (*)(std::int32_t)>(library, "VHalInitDevice");
-    const auto freeDevice = entryPoint<std::int32_t (*)(void*)>(library, "VHalFreeDevice");
-    const auto boardInfo = entryPoint<std::int32_t (*)(void*, const char*)>(library, "VHalGetBoardInfoInt");
-    const auto boardIndex = entryPoint<std::int32_t (*)(void*, std::int32_t)>(library, "VHalGetBoardIndex");
-    using Read = std::int32_t (*)(void*, void*, std::uint64_t, std::uint32_t, std::uint32_t);
-    using Write = std::int32_t (*)(void*, const void*, std::uint64_t, std::uint32_t, std::uint32_t);
-    const auto readConfig = entryPoint<Read>(library, "VHalReadConfig");
-    const auto writeConfig = entryPoint<Write>(library, "VHalWriteConfig");
+    const auto getMaxDevices = entryPoint<VHalGetMaxDevicesFn>(library, "VHalGetMaxDevices");
+    const auto initDevice = entryPoint<VHalInitDeviceFn>(library, "VHalInitDevice");
+    const auto freeDevice = entryPoint<VHalFreeDeviceFn>(library, "VHalFreeDevice");
+    const auto boardInfo = entryPoint<VHalGetBoardInfoIntFn>(library, "VHalGetBoardInfoInt");
+    const auto boardIndex = entryPoint<VHalGetBoardIndexFn>(library, "VHalGetBoardIndex");
+    const auto readConfig = entryPoint<VHalReadConfigFn>(library, "VHalReadConfig");
+    const auto writeConfig = entryPoint<VHalWriteConfigFn>(library, "VHalWriteConfig");
     ASSERT_TRUE(getMaxDevices && initDevice && freeDevice && boardInfo && boardIndex && readConfig && writeConfig);
     EXPECT_EQ(dlsym(library, "_ZN4vexa3sim9Simulator8openBoardEi"), nullptr) << "internals stay hidden";
 

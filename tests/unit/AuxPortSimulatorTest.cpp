@@ -1,15 +1,18 @@
 // The aux-port bus and the expander drivers end to end, over the stand-in
-// auxiliary-port library and its simulated expanders.
+// auxiliary-port library and its simulated expanders; the bus's handling of each
+// result, with results the stand-in is told to give (VEXA_SIM_AUX_RESULT).
 
-#include "TestEnvironment.h"
 #include "gpio/BoardGPIOs.h"
 #include "gpio/DS45x0.h"
 #include "hal/HalEntryPoints.h"
 #include "i2c/AuxPortI2CBusAccess.h"
-#include "i2c/AuxPortLibrary.h"
+#include "support/Environment.h"
+#include "support/Refusal.h"
+#include "vexa/vexa_auxport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +38,7 @@ board 0 type 0x752
 expander 0 IOS0 DS4520
   register 0xF0 0x04    # pin 2: pull-up on
   register 0xF2 0xFD    # pin 1: driven low
+  register 0x30 0x5A    # user memory, what the bus's reads get
 expander 0 IOS1 DS4510
   register 0xF0 0x01    # pin 0: pull-up on
   external 2 high
@@ -69,6 +73,10 @@ fs::path SimulatorFolder::path;
 class AuxPortSimulator : public ::testing::Test {
 protected:
     AuxPortSimulator() { traceMark = traceLines().size(); }
+    ~AuxPortSimulator() override { vexa::test::setVariable("VEXA_SIM_AUX_RESULT", nullptr); }
+
+    // For the ports initialised from now on: "<function> <k> <result>;..."
+    static void forceResults(const std::string& list) { vexa::test::setVariable("VEXA_SIM_AUX_RESULT", list); }
 
     // Every trace line, each port handle written "portN".
     static Lines traceLines() {
@@ -116,6 +124,149 @@ TEST_F(AuxPortSimulator, AbsentDeviceDoesNotAnswerItsAddress) {
     EXPECT_EQ("VAuxI2CSend(portN, [A0 00], 2, 2, 0x2001, 0) = -5", lines.at(4));
     EXPECT_EQ("VAuxEndTransferBlock(portN) = 0", lines.at(5));
 }
+
+// The frames of the bus on board 0, port 1, at device 0xA0: a one-byte read of 0x30
+// and a four-byte write to 0x20.
+const std::string kInit = "VAuxInitPort(0, 1, 2) = 0 [portN]";
+const std::string kOpen = "VAuxOpenPort(portN) = 0";
+const std::string kFrequency = "VAuxSetParameter(portN, \"Frequency:Int\", 0, 100000, 4) = 0";
+const std::string kClose = "VAuxClosePort(portN) = 0";
+const std::string kRelease = "VAuxReleasePort(portN) = 0";
+const std::string kBegin = "VAuxBeginTransferBlock(portN, 1000) = 0";
+const std::string kEnd = "VAuxEndTransferBlock(portN) = 0";
+const std::string kSelect30 = "VAuxI2CSend(portN, [A0 30], 2, 2, 0x2001, 0) = 0";
+const std::string kInitiateRead = "VAuxI2CSend(portN, [A1], 2, 1, 0x2001, 0) = 0";
+const std::string kReceiveOne = "VAuxI2CReceive(portN, 1, 1, 0x1001, 0) = 0 [5A]";
+const std::string kSelect20 = "VAuxI2CSend(portN, [A0 20], 2, 2, 0x2001, 0) = 0";
+const std::string kData = "VAuxI2CSend(portN, [01 02 03 04], 4, 4, 0x1001, 0) = 0";
+const std::string kWait = "VAuxI2CSend(portN, [A0 20], 2, 2, 0x8001, 0) = 0";
+const Lines kRead = {kBegin, kSelect30, kInitiateRead, kReceiveOne, kEnd};
+
+const std::uint8_t kWritten[4] = {0x01, 0x02, 0x03, 0x04};
+
+// The same line with another result: "... = 0" becomes "... = <result>".
+std::string withResult(const std::string& line, std::int32_t result) {
+    return line.substr(0, line.find(" = ")) + " = " + std::to_string(result);
+}
+
+TEST_F(AuxPortSimulator, ReadAndWriteAreTheirFramesInOneBlockEach) {
+    AuxPortI2CBusAccess bus(0, 1, 0xA0);
+    traceMark = traceLines().size();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(0, bus.read(0x30, &byte, 1));
+    EXPECT_EQ(0x5A, byte);
+    EXPECT_EQ(0, bus.write(0x20, kWritten, 4));
+    EXPECT_EQ((Lines{kBegin, kSelect30, kInitiateRead, kReceiveOne, kEnd, kBegin, kSelect20, kData, kWait, kEnd}),
+              newTraceLines());
+}
+
+TEST_F(AuxPortSimulator, PositiveTransferResultsAreSuccessAndReturned) {
+    forceResults("VAuxI2CSend 1 2; VAuxI2CSend 2 1; VAuxI2CReceive 1 4; VAuxI2CSend 3 2; VAuxI2CSend 4 4;"
+                 "VAuxI2CSend 5 2");
+    AuxPortI2CBusAccess bus(0, 1, 0xA0);
+    std::uint8_t bytes[4] = {};
+    EXPECT_EQ(4, bus.read(0x30, bytes, 4));
+    EXPECT_EQ(4, bus.write(0x20, kWritten, 4));
+    const Lines lines = newTraceLines();
+    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), kEnd));
+    // Each call is given the count it is to move, whatever the one before left in it.
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "VAuxI2CReceive(portN, 4, 4, 0x1001, 0) = 4"));
+}
+
+struct ConstructorFailure {
+    const char* forced; // "<function> 1 <result>"
+    const char* message;
+    Lines calls; // a failure after the port's initialisation leaves no port open
+};
+
+void PrintTo(const ConstructorFailure& failure, std::ostream* out) {
+    *out << failure.forced;
+}
+
+class AuxPortConstructorFailure : public AuxPortSimulator,
+                                  public ::testing::WithParamInterface<ConstructorFailure> {};
+
+TEST_P(AuxPortConstructorFailure, ThrowsItsMessageAndCleansUp) {
+    const ConstructorFailure& failure = GetParam();
+    forceResults(failure.forced);
+    EXPECT_EQ(failure.message,
+              vexa::test::refusalOf<std::runtime_error>([] { AuxPortI2CBusAccess bus(0, 1, 0xA0); }));
+    EXPECT_EQ(failure.calls, newTraceLines());
+}
+
+// An open refused leaves the port closed, so closing it is refused in turn.
+const std::string kCloseNotOpen = withResult(kClose, -10);
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, AuxPortConstructorFailure,
+    ::testing::Values(
+        ConstructorFailure{"VAuxInitPort 1 -1", "Failed to init port", {"VAuxInitPort(0, 1, 2) = -1"}},
+        ConstructorFailure{"VAuxInitPort 1 1", "Failed to init port", {"VAuxInitPort(0, 1, 2) = 1"}},
+        ConstructorFailure{"VAuxOpenPort 1 -3", "Failed to open port",
+                           {kInit, withResult(kOpen, -3), kCloseNotOpen, kRelease}},
+        ConstructorFailure{"VAuxOpenPort 1 7", "Failed to open port",
+                           {kInit, withResult(kOpen, 7), kCloseNotOpen, kRelease}},
+        ConstructorFailure{"VAuxSetParameter 1 -2", "Failed to set frequency for port",
+                           {kInit, kOpen, withResult(kFrequency, -2), kClose, kRelease}},
+        ConstructorFailure{"VAuxSetParameter 1 1", "Failed to set frequency for port",
+                           {kInit, kOpen, withResult(kFrequency, 1), kClose, kRelease}}));
+
+enum class Transfer { Read, Write };
+
+struct TransferFailure {
+    Transfer transfer;
+    const char* forced; // "<function> <k> <result>"
+    const char* message;
+    Lines calls; // the block, once begun, is always ended
+};
+
+void PrintTo(const TransferFailure& failure, std::ostream* out) {
+    *out << (failure.transfer == Transfer::Read ? "read: " : "write: ") << failure.forced;
+}
+
+class AuxPortTransferFailure : public AuxPortSimulator, public ::testing::WithParamInterface<TransferFailure> {};
+
+TEST_P(AuxPortTransferFailure, ThrowsItsMessageEndsTheBlockAndLeavesTheBusUsable) {
+    const TransferFailure& failure = GetParam();
+    forceResults(failure.forced);
+    AuxPortI2CBusAccess bus(0, 1, 0xA0);
+    traceMark = traceLines().size();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(failure.message, vexa::test::refusalOf<std::runtime_error>([&] {
+                  if (failure.transfer == Transfer::Read) {
+                      bus.read(0x30, &byte, 1);
+                  } else {
+                      bus.write(0x20, kWritten, 4);
+                  }
+              }));
+    EXPECT_EQ(failure.calls, newTraceLines());
+
+    traceMark = traceLines().size();
+    bus.read(0x30, &byte, 1);
+    EXPECT_EQ(kRead, newTraceLines());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, AuxPortTransferFailure,
+    ::testing::Values(
+        TransferFailure{Transfer::Read, "VAuxBeginTransferBlock 1 -1", "Failed to begin transfer block",
+                        {withResult(kBegin, -1)}},
+        TransferFailure{Transfer::Read, "VAuxBeginTransferBlock 1 1", "Failed to begin transfer block",
+                        {withResult(kBegin, 1)}},
+        TransferFailure{Transfer::Read, "VAuxI2CSend 1 -1", "Failed to select register",
+                        {kBegin, withResult(kSelect30, -1), kEnd}},
+        TransferFailure{Transfer::Read, "VAuxI2CSend 2 -1", "Failed to initiate read",
+                        {kBegin, kSelect30, withResult(kInitiateRead, -1), kEnd}},
+        TransferFailure{Transfer::Read, "VAuxI2CReceive 1 -1", "Failed to read register",
+                        {kBegin, kSelect30, kInitiateRead, withResult(kReceiveOne, -1), kEnd}},
+        TransferFailure{Transfer::Write, "VAuxBeginTransferBlock 1 2", "Failed to begin transfer block",
+                        {withResult(kBegin, 2)}},
+        TransferFailure{Transfer::Write, "VAuxI2CSend 1 -5", "Failed to select register",
+                        {kBegin, withResult(kSelect20, -5), kEnd}},
+        TransferFailure{Transfer::Write, "VAuxI2CSend 2 -5", "Failed to write register",
+                        {kBegin, kSelect20, withResult(kData, -5), kEnd}},
+        TransferFailure{Transfer::Write, "VAuxI2CSend 3 -5", "Failed to wait for write",
+                        {kBegin, kSelect20, kData, withResult(kWait, -5), kEnd}}));
 
 TEST_F(AuxPortSimulator, DS4520ReadsAndProgramsItsPinsOverTheAuxPort) {
     {
@@ -315,12 +466,8 @@ TEST_F(AuxPortSimulator, InventoryCreatesTheBusOnItsBoardAndDestroysIt) {
         traceMark = traceLines().size();
         vexa::I2CBusInterface& bus = inventory.createAuxPortBus(1, 0xA2);
         std::uint8_t byte = 0;
-        try {
-            bus.read(0xF8, &byte, 1);
-            ADD_FAILURE() << "no exception";
-        } catch (const std::runtime_error& error) {
-            EXPECT_STREQ("Failed to begin transfer block", error.what());
-        }
+        EXPECT_EQ("Failed to begin transfer block",
+                  vexa::test::refusalOf<std::runtime_error>([&] { bus.read(0xF8, &byte, 1); }));
     }
     vexa::hal::VHalFreeDevice(board);
     EXPECT_EQ((Lines{"VHalGetBoardIndex(board0, 0) = 0", "VAuxInitPort(0, 1, 2) = 0 [portN]",

@@ -1,5 +1,6 @@
 #include "gpio/BoardGPIOs.h"
-#include "tests/support/MemoryBus.h"
+#include "support/MemoryBus.h"
+#include "support/Refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -74,12 +75,7 @@ TEST(BankSettings, DefaultDependsOnTheBank) {
 }
 
 void expectRefusal(Bank& bank, const std::string& text, bool force, const std::string& message) {
-    try {
-        bank.applySettings(text, force);
-        ADD_FAILURE() << "accepted: " << text;
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(message, e.what()) << text;
-    }
+    EXPECT_EQ(message, vexa::test::refusalOf<std::runtime_error>([&] { bank.applySettings(text, force); })) << text;
 }
 
 TEST(BankSettings, RefusedTextsSayWhy) {
@@ -146,12 +142,7 @@ TEST(BankSettings, SettersRefuseValuesOutsideTheirRange) {
         {&Bank::differentialInputs, "Invalid setting for BoardGPIOs::GPIOBank::differentialInputs"},
     };
     for (const auto& s : setters) {
-        try {
-            (board.front.*s.setter)(bad);
-            ADD_FAILURE() << s.message;
-        } catch (const std::logic_error& e) {
-            EXPECT_STREQ(s.message, e.what());
-        }
+        EXPECT_EQ(s.message, vexa::test::refusalOf<std::logic_error>([&] { (board.front.*s.setter)(bad); }));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "gpio/DS45x0.h"
-#include "tests/support/MemoryBus.h"
+#include "support/MemoryBus.h"
+#include "support/Refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -109,12 +110,8 @@ TEST(IoPin, ConflictsAreRefusedWithinAPassOnly) {
     Pin& pin = chip.pin(0);
     pin.setSetting(Pin::DrivenLow);
     pin.setSetting(Pin::DrivenLow); // the same value again is fine
-    EXPECT_THROW(
-        try { pin.setSetting(Pin::PulledUp); } catch (const std::runtime_error& e) {
-            EXPECT_STREQ("Conflicting settings", e.what());
-            throw;
-        },
-        std::runtime_error);
+    EXPECT_EQ("Conflicting settings",
+              vexa::test::refusalOf<std::runtime_error>([&] { pin.setSetting(Pin::PulledUp); }));
     EXPECT_EQ(Pin::DrivenLow, pin.getSetting());
     chip.readRegisters(); // a new pass
     pin.setSetting(Pin::PulledUp);

@@ -1,5 +1,5 @@
-#include "hal/HalEntryPoints.h"
-#include "hal/InstallationDirectory.h"
+#include "hal/detail/HalEntryPoints.h"
+#include "hal/detail/InstallationDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 
 namespace {
 
-using namespace vexa::hal;
+using vexa::hal::kDirectoryBufferSize;
+using vexa::hal::detail::formatHalLibraryPath;
 
 TEST(LibraryPath, FollowsTheDirectoryAndNeverOverrunsItsBuffer) {
 #ifdef _WIN32

@@ -1,9 +1,7 @@
-#include "TestEnvironment.h"
-#include "hal/InstallationDirectory.h"
+#include "hal/detail/InstallationDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -95,31 +93,6 @@ TEST(EnvironmentDirectory, TrailingSeparatorsAreDroppedButNeverTheFirstCharacter
         copyEnvironmentDirectory(buffer, c.value, '\\');
         EXPECT_STREQ(c.expected, buffer) << c.value;
     }
-}
-
-TEST(EnvironmentDirectory, LongValuesKeepTheirFirst1023Characters) {
-    for (std::size_t length : {1022u, 1023u, 1024u, 5000u}) {
-        const std::string value(length, 'd');
-        char buffer[kDirectoryBufferSize];
-        copyEnvironmentDirectory(buffer, value.c_str(), '/');
-        EXPECT_EQ(value.substr(0, 1023), buffer) << length;
-    }
-}
-
-using vexa::test::setVariable;
-
-TEST(EnvironmentDirectory, SixtyFourBitVariableWinsEvenWhenEmpty) {
-    setVariable("VEXADIR5_64", "A");
-    setVariable("VEXADIR5", "B");
-    EXPECT_STREQ("A", vexa::hal::environmentDirectoryValue());
-#ifndef _WIN32 // Windows cannot hold an empty variable: setting it empty removes it
-    setVariable("VEXADIR5_64", "");
-    EXPECT_STREQ("", vexa::hal::environmentDirectoryValue());
-#endif
-    setVariable("VEXADIR5_64", nullptr);
-    EXPECT_STREQ("B", vexa::hal::environmentDirectoryValue());
-    setVariable("VEXADIR5", nullptr);
-    EXPECT_EQ(nullptr, vexa::hal::environmentDirectoryValue());
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 // in <stage>/bin beside the library variant its scenario names, or in a folder with no
 // installation component at all, so the loader finds what a user's tool would find.
 
-#include "TestEnvironment.h"
 #include "hal/HalEntryPoints.h"
 #include "hal/InstallationDirectory.h"
+#include "hal/Platform.h"
+#include "hal/detail/HalEntryPoints.h"
+#include "support/Environment.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +17,7 @@ namespace {
 
 using namespace vexa::hal;
 using vexa::test::setVariable;
-
-std::string stagedVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+using vexa::test::variable;
 
 TEST(Loader, CompleteLibraryIsLoadedOncePerProcess) {
     const std::int32_t slots = VHalGetMaxDevices();
@@ -59,7 +57,7 @@ TEST(Loader, WithoutInstallationDirectoryNothingIsLoadedUntilTheEnvironmentNames
     EXPECT_EQ(0u, detail::loadAttempts());
 
     // After a null result the discovery runs again: a variable set now is found.
-    const std::string installation = stagedVariable("VEXA_TEST_INSTALLATION");
+    const std::string installation = variable("VEXA_TEST_INSTALLATION");
     ASSERT_FALSE(installation.empty());
     setVariable("VEXADIR5", installation + std::string(3, kPathSeparator));
     EXPECT_GT(VHalGetMaxDevices(), 0);

@@ -1,0 +1,19 @@
+#pragma once
+// Text helpers the test programs share.
+
+#include <string>
+#include <vector>
+
+namespace vexa::test {
+
+bool startsWith(const std::string& text, const std::string& prefix);
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);
+
+// The parts with `separator` between them.
+std::string joined(const std::vector<std::string>& parts, const std::string& separator);
+
+// Each line ended with a newline, as a file holds them.
+std::string linesText(const std::vector<std::string>& lines);
+
+} // namespace vexa::test
