@@ -34,9 +34,9 @@ void BoardCommands::select(std::int32_t number, bool excludeOptional, bool verbo
     }
     if (verbose) {
         if (bankCount == 1) {
-            printLine(out, "No external trigger board attached");
+            printLine(out, {"No external trigger board attached"});
         }
-        printLine(out, "Board " + std::to_string(number) + " has " + std::to_string(bankCount) + " GPIO banks");
+        printLine(out, {"Board ", std::to_string(number), " has ", std::to_string(bankCount), " GPIO banks"});
     }
 }
 

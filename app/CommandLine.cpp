@@ -52,9 +52,9 @@ const char* const kUsageLines[] = {
 };
 
 void printUsage(const std::string& programPath, std::FILE* out) {
-    printLine(out, "Usage: " + programPath + "<options>");
+    printLine(out, {"Usage: ", programPath, "<options>"});
     for (const char* line : kUsageLines) {
-        printLine(out, line);
+        printLine(out, {line});
     }
 }
 
@@ -157,9 +157,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, st
     int status = 0;
     try {
         runOptions(board, arguments, out);
-        printLine(out, "Done.");
+        printLine(out, {"Done."});
     } catch (const std::exception& e) {
-        printErrorLine(err, std::string("Exception caught: ") + e.what());
+        printErrorLine(err, {"Exception caught: ", e.what()});
         status = 1;
     }
     board.release();

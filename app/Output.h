@@ -3,17 +3,21 @@
 // that standard output and standard error interleave as they happen.
 
 #include <cstdio>
-#include <string>
+#include <initializer_list>
+#include <string_view>
 
 namespace vexa {
+
+// The text of one line, given as the pieces it is made of.
+using LinePieces = std::initializer_list<std::string_view>;
 
 // Writes one line to the tool's standard output. A line that cannot be written (a full
 // disk, a closed descriptor) ends the run like any other failure: a report lost
 // without a word must never look like a successful run.
-void printLine(std::FILE* out, const std::string& text);
+void printLine(std::FILE* out, LinePieces pieces);
 
 // Writes one line to standard error. Nothing is left to tell a failure to, so it is
 // not checked; the exit status still tells the caller.
-void printErrorLine(std::FILE* err, const std::string& text);
+void printErrorLine(std::FILE* err, LinePieces pieces);
 
 } // namespace vexa

@@ -32,9 +32,9 @@ constexpr SettingLine kSettingLines[] = {
 void BoardGPIOs::print(std::FILE* out, std::FILE* warnings) const {
     const std::int32_t boardIndex = hal::VHalGetBoardIndex(boardHandle, 0);
     const std::int32_t boardType = hal::VHalGetBoardInfoInt(boardHandle, "board/type");
-    printLine(out, "Board " + std::to_string(boardIndex) + " is a " + boardTypeName(boardType));
+    printLine(out, {"Board ", std::to_string(boardIndex), " is a ", boardTypeName(boardType)});
     if (banks.empty()) {
-        printLine(out, "No GPIO banks found");
+        printLine(out, {"No GPIO banks found"});
         return;
     }
     for (std::size_t number = 0; number < banks.size(); ++number) {
@@ -46,31 +46,33 @@ void BoardGPIOs::print(std::FILE* out, std::FILE* warnings) const {
 }
 
 void BoardGPIOs::GPIOBank::print(std::FILE* out, std::FILE* warnings) const {
-    printLine(out, '"' + name + "\":");
+    printLine(out, {"\"", name, "\":"});
     unsigned settingsSet = 0;
     for (const SettingLine& line : kSettingLines) {
         const DS45x0::IoPin& pin = expander->pin((this->*line.pin)());
-        std::string text = std::string("\t") + line.label + ' ' + (pin.level ? line.highText : line.lowText) + "; ";
+        const char* state = "not set";
+        const char* value = "";
         switch (pin.getSetting()) {
         case DS45x0::IoPin::Released:
-            text += "not set";
             break;
         case DS45x0::IoPin::PulledUp:
-            text += std::string("set to ") + line.highText;
+            state = "set to ";
+            value = line.highText;
             ++settingsSet;
             break;
         case DS45x0::IoPin::DrivenLow:
-            text += std::string("set to ") + line.lowText;
+            state = "set to ";
+            value = line.lowText;
             ++settingsSet;
             break;
         case DS45x0::IoPin::Invalid:
-            text += "set to invalid value";
+            state = "set to invalid value";
             break;
         }
-        printLine(out, text);
+        printLine(out, {"\t", line.label, " ", pin.level ? line.highText : line.lowText, "; ", state, value});
     }
     if (noDipSwitch && settingsSet < std::size(kSettingLines)) {
-        printErrorLine(warnings, "WARNING: all parameters must be set on this bank");
+        printErrorLine(warnings, {"WARNING: all parameters must be set on this bank"});
     }
 }
 
