@@ -14,11 +14,12 @@ Shows and controls the simulated frame-grabber boards.
 
 Commands:
   show                 every board and expander: the registers in SRAM and EEPROM,
-                       each pin's setting and level, and the EEPROM writes per page
+                       the user EEPROM, each pin's setting and level, and the
+                       EEPROM writes per page
   power-cycle <board>  switches the board's expanders off and on: SRAM is reloaded
                        from EEPROM, the configuration register from its power-up value
-  reset                puts every expander back to its configured power-up state,
-                       EEPROM write counts included
+  reset                puts every expander back to its configured state of a new
+                       machine, EEPROM write counts included
   help, -h, --help     shows this text
 
 Environment:
@@ -147,7 +148,7 @@ int reset(Simulator& simulator, std::ostream& out) {
     if (simulator.reset() != status::kOk) {
         return kExitFailure;
     }
-    printLine(out, "Every expander is back to its configured power-up state.");
+    printLine(out, "Every expander is back to its configured state of a new machine.");
     return kExitOk;
 }
 

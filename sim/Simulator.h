@@ -77,7 +77,7 @@ public:
     bool loadAll();
     // Power cycle of an open board: SRAM is lost, EEPROM kept. A status.
     std::int32_t powerCycle(std::int32_t board);
-    // Every chip back to its configured power-up state, write counts included; waits for
+    // Every chip back to its configured state of a new machine, write counts included; waits for
     // each board that another process holds. A status.
     std::int32_t reset();
 
