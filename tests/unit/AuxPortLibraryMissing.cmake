@@ -1,8 +1,12 @@
 # The tool binds the auxiliary-port library when it starts, so without the library
 # it does not start at all; with it beside the executable, it runs.
 #
+# On Linux the tool must also import every function of the library's exports file, so
+# that a library without one of them does not let it start either.
+#
 #   cmake -DTOOL=<vexa-gpio> -DHAL_LIBRARY=<file> -DPORT_LIBRARY=<file> -DSTAGE=<dir>
-#         [-DEMULATOR=<wine-run>] -DWINDOWS=<ON|OFF> -P AuxPortLibraryMissing.cmake
+#         [-DEMULATOR=<wine-run>] -DWINDOWS=<ON|OFF> -DNM=<nm> -DEXPORTS=<vexa_auxport.def>
+#         -P AuxPortLibraryMissing.cmake
 
 if(WINDOWS)
   # Wine ends a process whose DLL imports fail with the low byte of STATUS_DLL_NOT_FOUND
@@ -12,6 +16,17 @@ if(WINDOWS)
 else()
   set(expected_status 127)
   set(expected_message "libvexa_auxport\\.so: cannot open shared object file")
+endif()
+
+if(NOT WINDOWS)
+  execute_process(COMMAND ${NM} -D --undefined-only ${TOOL} OUTPUT_VARIABLE imports RESULT_VARIABLE status)
+  file(STRINGS ${EXPORTS} exported REGEX "^ +VAux")
+  foreach(line IN LISTS exported)
+    string(REGEX MATCH "VAux[A-Za-z0-9]+" function "${line}")
+    if(NOT status EQUAL 0 OR NOT imports MATCHES " U ${function}\n")
+      message(FATAL_ERROR "The tool does not import ${function}, so it would start without it")
+    endif()
+  endforeach()
 endif()
 
 # A copy of the tool with the hardware library but not the port library.
