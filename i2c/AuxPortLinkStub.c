@@ -1,5 +1,6 @@
-/* The auxiliary-port library's functions for the linker only: programs are linked
- * against this and run with the real library. */
+/* The auxiliary-port library's functions, each doing nothing but fail: programs are
+ * linked against this and run with the real library, and the benchmark, which reaches
+ * no board through the port, runs with it. */
 #include "vexa/vexa_auxport.h"
 
 #include <stddef.h>
