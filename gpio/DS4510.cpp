@@ -18,8 +18,7 @@ constexpr ds45x0::Field control(std::uint8_t address) {
 
 const ds45x0::RegisterMap kRegisterMap{
     {0xF0, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8}, // pull-up enable, I/O control 3..0, I/O status
-    0xF9,                                 // configuration
-    0x10,                                 // its SEE bit
+    0xF9,                                 // configuration, SEE in bit 4
     {
         // pull-up    I/O control    I/O status
         {bit(0xF0, 0), control(0xF7), bit(0xF8, 0)},

@@ -10,8 +10,7 @@ using ds45x0::bit;
 // second. A control bit of 0 drives the pin low.
 const ds45x0::RegisterMap kRegisterMap{
     {0xF0, 0xF1, 0xF2, 0xF3, 0xF8, 0xF9}, // pull-up enable 0/1, I/O control 0/1, I/O status 0/1
-    0xF4,                                 // configuration
-    0x01,                                 // its SEE bit
+    0xF4,                                 // configuration, SEE in bit 0
     {
         // pull-up    I/O control   I/O status
         {bit(0xF0, 0), bit(0xF2, 0), bit(0xF8, 0)},

@@ -40,8 +40,7 @@ struct Run {
 };
 struct RegisterMap {
     std::array<std::uint8_t, 6> imageRegisters; // read one transfer each, in this order
-    std::uint8_t configurationRegister;         // read after them, cleared before a write
-    std::uint8_t seeMask;                       // clear: writes reach EEPROM as well
+    std::uint8_t configurationRegister;         // read after them, cleared before a write (SEE too)
     std::vector<PinFields> pins;                // index = pin number
     std::vector<Run> writtenRuns;               // in this order
 };
