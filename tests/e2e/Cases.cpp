@@ -1,9 +1,5 @@
 #include "Cases.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include <stdexcept>
 
 namespace vexa::e2e {
@@ -100,9 +96,7 @@ std::string caseName(const testing::TestParamInfo<Case>& info) {
 // Whether any file in the folder holds `text`.
 bool anyFileHolds(const fs::path& folder, const std::string& text) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        const std::string content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-        if (entry.is_regular_file() && content.find(text) != std::string::npos) {
+        if (entry.is_regular_file() && fileText(entry.path()).find(text) != std::string::npos) {
             return true;
         }
     }

@@ -126,9 +126,7 @@ void prepareSimulator(const Sandbox& sandbox, const std::string& config) {
 // Valgrind's report of one run, read and removed; empty when valgrind did not run.
 std::string takeMemcheckLog(const Sandbox& sandbox, const std::string& name) {
     const fs::path file = sandbox.path(name);
-    std::ifstream stream(file, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    stream.close();
+    const std::string text = fileText(file);
     std::error_code ignored;
     fs::remove(file, ignored);
     return text;
@@ -272,6 +270,11 @@ void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::p
     EXPECT_EQ(build.lineEnds(expected.err), process.err) << "standard error";
     EXPECT_EQ(expected.status, process.status) << "exit status";
     EXPECT_EQ(linesText(expected.trace), linesText(outcome.trace)) << "library trace";
+}
+
+std::string fileText(const fs::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 } // namespace vexa::e2e

@@ -107,4 +107,7 @@ void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::p
 // The tool of the build under test.
 fs::path builtTool();
 
+// A file's whole contents; empty when it cannot be read.
+std::string fileText(const fs::path& file);
+
 } // namespace vexa::e2e
