@@ -28,7 +28,10 @@ LibraryHandle::LibraryHandle(std::string fileName, bool releaseOnDestroy_, bool 
 #ifdef _WIN32
 
 void LibraryHandle::load() {
-    module = reinterpret_cast<void*>(LoadLibraryA(file.c_str()));
+    // The library's own imports are looked for in its folder first, not beside the
+    // tool: a maker's library that needs another DLL of its bin folder loads wherever
+    // the tool was started from.
+    module = reinterpret_cast<void*>(LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (module != nullptr) {
         error = 0;
         text.clear();

@@ -6,3 +6,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   # the project's in front of both.
   unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
 endif()
+if(CPACK_GENERATOR STREQUAL "ZIP")
+  # The Windows zips' layout (see Packaging.cmake): one folder around each.
+  set(CPACK_COMPONENTS_ALL zip-tool zip-simulator)
+endif()

@@ -44,6 +44,28 @@ if(WIN32)
   foreach(component IN ITEMS tool simulator)
     install(FILES ${vexa_packaging}/LICENSE.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${component})
   endforeach()
+
+  # The zips, which cpack's ZIP generator packs from the components zip-tool and
+  # zip-simulator, each file under one folder of the zip's own name. The tool's holds
+  # no folder that the tool's walk to its installation directory would stop at (bin,
+  # dll, lib, ...): unpacked anywhere, it reads VEXADIR5_64, and copied into a maker's
+  # bin folder, it finds the maker's library there. The simulator's is the whole
+  # installation to try the tool without a board: the tool and the stand-ins in a bin
+  # folder of its own, where they find each other wherever it is unpacked, and where
+  # they replace nothing of a maker's. The two zips share no file, so they unpack into
+  # one folder without a question.
+  set(vexa_zip_tool ${PROJECT_NAME}-${PROJECT_VERSION}-win64)
+  set(vexa_zip_simulator ${vexa_zip_tool}-simulator)
+  install(TARGETS vexa-gpio RUNTIME DESTINATION ${vexa_zip_tool} COMPONENT zip-tool EXCLUDE_FROM_ALL)
+  install(TARGETS vexa-gpio vexa_hal vexa_auxport vexa-sim
+          RUNTIME DESTINATION ${vexa_zip_simulator}/bin COMPONENT zip-simulator EXCLUDE_FROM_ALL
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT import-libraries EXCLUDE_FROM_ALL)
+  foreach(zip IN ITEMS tool simulator)
+    install(FILES ${vexa_packaging}/README.txt ${vexa_packaging}/LICENSE.txt
+            DESTINATION ${vexa_zip_${zip}} COMPONENT zip-${zip} EXCLUDE_FROM_ALL)
+    string(TOUPPER ${zip} component)
+    set(CPACK_ARCHIVE_ZIP-${component}_FILE_NAME ${vexa_zip_${zip}})
+  endforeach()
 else()
   foreach(program_component IN ITEMS vexa-gpio:tool vexa-sim:simulator)
     string(REPLACE ":" ";" program_component ${program_component})
@@ -80,8 +102,9 @@ else()
   set(CPACK_GENERATOR "DEB;TGZ")
 endif()
 
-# Archives, one per component, hold an installation directory's files as they are
-# (bin/...): unpacked into one folder, they make an installation.
+# Archives, one per component. The Linux ones hold an installation directory's files
+# as they are (bin/...): unpacked into one folder, they make an installation. The
+# Windows zips have a layout of their own (above).
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 

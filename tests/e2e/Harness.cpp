@@ -147,7 +147,10 @@ char Platform::separator() const {
 }
 
 std::string Platform::halFile(const std::string& variant) const {
-    const std::string base = variant.empty() ? "vexa_hal" : "vexa_hal_" + variant;
+    return libraryFile(variant.empty() ? "vexa_hal" : "vexa_hal_" + variant);
+}
+
+std::string Platform::libraryFile(const std::string& base) const {
     return windows ? base + ".dll" : "lib" + base + ".so";
 }
 
@@ -217,6 +220,9 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
         break;
     case Library::NoInit:
         fs::copy_file(build.bin / build.halFile("noinit"), hal);
+        break;
+    case Library::Dependent:
+        fs::copy_file(build.bin / build.halFile("dependent"), hal);
         break;
     case Library::Missing:
         break;

@@ -29,6 +29,8 @@ struct Platform {
     char separator() const;                   // of paths as the program reads them
     // The hardware library's file name, or that of a variant ("nowrite", "noinit").
     std::string halFile(const std::string& variant = "") const;
+    // The file name of the build's shared library `base`.
+    std::string libraryFile(const std::string& base) const;
     // A path as the program sees it in its environment.
     std::string environmentPath(const fs::path& path) const;
     // A path as the program receives it as its argument 0.
@@ -41,7 +43,8 @@ struct Platform {
 const Platform& platform();
 
 // What a staged bin folder gets as its hardware library.
-enum class Library { Full, NoWrite, NoInit, Missing, NotALibrary };
+// Dependent imports a library of its own, which the stand-in's folder does not hold.
+enum class Library { Full, NoWrite, NoInit, Dependent, Missing, NotALibrary };
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class Sandbox {

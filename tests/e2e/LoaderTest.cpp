@@ -1,21 +1,32 @@
 // Finding and loading the hardware library: installations staged in the sandbox, with
 // the tool in a bin folder beside a library (or none, or a broken one), or elsewhere
-// with the installation named by VEXADIR5_64 or VEXADIR5.
+// with the installation named by VEXADIR5_64 or VEXADIR5. A library that imports one
+// of its own gets it from its own folder, never from the one the tool started in.
 
 #include "Cases.h"
 
 namespace vexa::e2e {
 namespace {
 
+// A copy of the dependent stand-in's import, genuine or the impostor, in a folder of
+// the sandbox ("" is the sandbox itself, the runs' current directory).
+struct PlacedDependency {
+    std::string folder;
+    bool impostor;
+};
+
 struct LoaderCase {
     std::string name;
     std::string toolFolder; // "install/bin" finds the installation through its own location
     Library library;        // what the tool's folder holds as the hardware library
     // "@SANDBOX@" stands for the sandbox folder and "@SEP@" for the platform's path
-    // separator; <sandbox>/install always holds an installation with the full library.
+    // separator; <sandbox>/install always holds an installation.
     Environment environment;
     std::vector<std::string> arguments;
     Expected expected;
+    Library installed = Library::Full; // the installation's library when the tool is elsewhere
+    std::vector<PlacedDependency> dependencies = {};
+    std::string installation = "install"; // the installation's folder in the sandbox
 };
 
 void PrintTo(const LoaderCase& row, std::ostream* stream) {
@@ -44,8 +55,15 @@ TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
     run.config = kMachine;
     run.arguments = row.arguments;
     run.program = sandbox.stageTool(row.toolFolder, row.library);
-    if (row.toolFolder != "install/bin") {
-        sandbox.stageTool("install/bin", Library::Full);
+    if (row.toolFolder != row.installation + "/bin") {
+        sandbox.stageTool(row.installation + "/bin", row.installed);
+    }
+    for (const PlacedDependency& placed : row.dependencies) {
+        const fs::path folder = sandbox.path(placed.folder);
+        fs::create_directories(folder);
+        const std::string build = placed.impostor ? "vexa_test_dependency_impostor" : "vexa_test_dependency";
+        fs::copy_file(platform().bin / platform().libraryFile(build),
+                      folder / platform().libraryFile("vexa_test_dependency"));
     }
     for (const auto& [name, value] : row.environment) {
         run.environment.emplace_back(name, expand(value, sandbox));
@@ -103,6 +121,26 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/install@SEP@@SEP@"}},
      kUseBoard2,
      kBoard2Used},
+    {"import_from_the_library_folder_not_the_current_one",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/install"}},
+     kUseBoard2,
+     kBoard2Used,
+     Library::Dependent,
+     {{"install/bin", false}, {"", true}}},
+    // Windows hands the A functions a path with '?' for every character outside the
+    // code page they use: the tool's manifest makes that UTF-8.
+    {"own_location_outside_the_ANSI_code_page", "\u03A9mega/bin", Library::Full, {}, kUseBoard2, kBoard2Used},
+    {"VEXADIR5_64_outside_the_ANSI_code_page",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/\u03A9mega"}},
+     kUseBoard2,
+     kBoard2Used,
+     Library::Full,
+     {},
+     "\u03A9mega"},
     {"directory_of_2000_characters",
      "elsewhere",
      Library::Missing,

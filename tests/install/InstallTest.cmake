@@ -5,10 +5,7 @@
 #   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DSOURCE=<source dir> -DWINDOWS=<bool>
 #         [-DEMULATOR=<runs Windows programs>] [-DMAN=<man program>] -P InstallTest.cmake
 
-function(fail)
-  string(JOIN "" message ${ARGN})
-  message(FATAL_ERROR "${message}")
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/RunTool.cmake)
 
 # install_into(<prefix> [<cmake --install option>...])
 function(install_into prefix)
@@ -76,43 +73,13 @@ if(MAN)
 endif()
 
 # The installed tool, run as a user would, on a simulated board of its own.
-file(WRITE ${WORK}/sim.conf
-  "write-cycle-ms 0\n"
-  "board 0 type 0x752\n"
-  "expander 0 IOS0 DS4520\n"
-  "expander 0 IOS1 DS4510\n")
-set(config ${WORK}/sim.conf)
-set(state ${WORK}/sim.state)
-if(WINDOWS)
-  # Wine hands a Windows program Unix paths as they are: give it the DOS form.
-  foreach(variable IN ITEMS config state)
-    string(REPLACE "/" "\\" ${variable} "Z:${${variable}}")
-  endforeach()
-endif()
 file(GLOB tool ${full}/bin/vexa-gpio*)
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env --unset=VEXADIR5_64 --unset=VEXADIR5 --unset=VEXA_SIM_TRACE
-          --unset=VEXA_SIM_FAIL_CALL VEXA_SIM_CONFIG=${config} VEXA_SIM_STATE=${state}
-          ${EMULATOR} ${tool} -board 0 -set all:default -get
-  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
-string(REPLACE "\r" "" output "${output}")
-set(expected [[
+run_tool(${WORK} ${tool} ARGUMENTS -board 0 -set all:default -get)
+string(CONCAT report [[
 Board 0 is a Vexa Lynx 752
 Bank 0 "Front GPIO":
 	Outputs are not-inverted; set to not-inverted
 	Inputs have pull-ups; set to pull-ups
 	Inputs are differential; set to differential
-Bank 1 "GPIO Port A":
-	Outputs are not-inverted; not set
-	Inputs have pull-ups; not set
-	Inputs are single-ended; not set
-Bank 2 "GPIO Port B":
-	Outputs are not-inverted; not set
-	Inputs have pull-ups; not set
-	Inputs are single-ended; not set
-Done.
-]])
-if(NOT result EQUAL 0 OR NOT output STREQUAL expected OR NOT errors STREQUAL "")
-  fail("the installed ${tool} -board 0 -set all:default -get gave status ${result}\n"
-       "standard output:\n${output}\nstandard error:\n${errors}")
-endif()
+]] "${new_extension_ports}" "Done.\n")
+expect_run("the installed ${tool} -board 0 -set all:default -get" 0 "${report}" "")
