@@ -1,7 +1,7 @@
 #include "BoardCommands.h"
 
 #include "app/NumberConversion.h"
-#include "app/Output.h"
+#include "hal/LineOutput.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
@@ -34,9 +34,9 @@ void BoardCommands::select(std::int32_t number, bool excludeOptional, bool verbo
     }
     if (verbose) {
         if (bankCount == 1) {
-            printLine(out, {"No external trigger board attached"});
+            hal::printLine(out, {"No external trigger board attached"});
         }
-        printLine(out, {"Board ", std::to_string(number), " has ", std::to_string(bankCount), " GPIO banks"});
+        hal::printLine(out, {"Board ", std::to_string(number), " has ", std::to_string(bankCount), " GPIO banks"});
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "app/BoardCommands.h"
 #include "app/NumberConversion.h"
-#include "app/Output.h"
+#include "hal/LineOutput.h"
 #include "hal/HalEntryPoints.h"
 
 #include <cstdint>
@@ -52,9 +52,9 @@ const char* const kUsageLines[] = {
 };
 
 void printUsage(const std::string& programPath, std::FILE* out) {
-    printLine(out, {"Usage: ", programPath, "<options>"});
+    hal::printLine(out, {"Usage: ", programPath, "<options>"});
     for (const char* line : kUsageLines) {
-        printLine(out, {line});
+        hal::printLine(out, {line});
     }
 }
 
@@ -157,9 +157,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, st
     int status = 0;
     try {
         runOptions(board, arguments, out);
-        printLine(out, {"Done."});
+        hal::printLine(out, {"Done."});
     } catch (const std::exception& e) {
-        printErrorLine(err, {"Exception caught: ", e.what()});
+        hal::printErrorLine(err, {"Exception caught: ", e.what()});
         status = 1;
     }
     board.release();

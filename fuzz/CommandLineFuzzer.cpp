@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "hal/HalEntryPoints.h"
+#include "tests/support/Machine.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,32 +23,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One board of each layout, one whose extension has a pin read back as invalid and a
-// dip-switch position, one whose extension is missing, and an empty slot.
-const char kMachine[] = R"(slots 7
-write-cycle-ms 0
-board 0 type 0x752
-expander 0 IOS0 DS4520
-expander 0 IOS1 DS4510
-board 1 type 0x7510
-expander 1 IOS0 DS4520
-expander 1 IOS1 DS4510
-board 2 type 0xB63
-expander 2 IOS0 DS4520
-board 3 type 0x754
-expander 3 IOS0 DS4520
-board 4 type 0xA61
-expander 4 IOS0 DS4520
-expander 4 IOS1 DS4510
-  register 0xF0 0x01
-  register 0xF7 0x00
-  external 2 high
-board 5 type 0x752
-expander 5 IOS0 DS4520
-expander 5 IOS1 DS4510 absent
-)";
-constexpr std::int32_t kSlots = 7;
-constexpr std::int32_t kBoards = 6; // slots 0 to 5 hold a board that opens
+// The end-to-end suite's machine, and after it a board whose extension has a pin read
+// back as invalid and a dip-switch position, and an empty slot.
+const char kMachine[] = "slots 8\n" VEXA_TEST_MACHINE_BOARDS
+                        "board 6 type 0xA61\n"
+                        "expander 6 IOS0 DS4520\n"
+                        "expander 6 IOS1 DS4510\n"
+                        "  register 0xF0 0x01\n"
+                        "  register 0xF7 0x00\n"
+                        "  external 2 high\n";
+constexpr std::int32_t kSlots = 8;
+constexpr std::int32_t kBoards = 7; // slots 0 to 6 hold a board that opens
 
 // Every message the tool fails with.
 const char* const kFailures[] = {

@@ -1,5 +1,8 @@
 #include "BoardGPIOs.h"
 
+#include "gpio/BoardTypeNames.h"
+#include "hal/LineOutput.h"
+
 #include "i2c/AuxPortI2CBusAccess.h"
 #include "i2c/ConfigInterfaceI2CBusAccess.h"
 
@@ -176,6 +179,22 @@ void BoardGPIOs::readSettings() {
 void BoardGPIOs::probeFirstBus() {
     if (firstBus != nullptr) {
         firstBus->isAvailable(); // the answer does not matter
+    }
+}
+
+void BoardGPIOs::print(std::FILE* out, std::FILE* warnings) const {
+    const std::int32_t boardIndex = hal::VHalGetBoardIndex(boardHandle, 0);
+    const std::int32_t boardType = hal::VHalGetBoardInfoInt(boardHandle, "board/type");
+    hal::printLine(out, {"Board ", std::to_string(boardIndex), " is a ", boardTypeName(boardType)});
+    if (banks.empty()) {
+        hal::printLine(out, {"No GPIO banks found"});
+        return;
+    }
+    for (std::size_t number = 0; number < banks.size(); ++number) {
+        // The line's first words; the bank's print ends the line, and its flush and
+        // check cover these words too.
+        std::fputs(("Bank " + std::to_string(number) + " ").c_str(), out);
+        banks[number]->print(out, warnings);
     }
 }
 

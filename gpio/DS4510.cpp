@@ -8,10 +8,9 @@ using ds45x0::bit;
 
 // Each pin has an I/O control register of its own, pin 0 at 0xF7 and pin 3 at 0xF4;
 // the pull-up enable and I/O status registers hold pin i in bit i.
-// A control byte is read whole: only 0x00 drives the pin low, any other byte is "off",
-// written back as 0x01. The chip decides on bit 0 alone (so does the simulator's model);
-// the two agree on every byte written here, and reading the byte whole keeps what the
-// report shows for any other byte exactly as it has always been.
+// A control byte counts whole: only 0x00 is a pin driven low, any other byte is off,
+// and off is written as 0x01. The chip looks at bit 0 alone; the two readings agree on
+// both bytes the tool writes.
 constexpr ds45x0::Field control(std::uint8_t address) {
     return {address, 0xFF, 0x01};
 }

@@ -56,7 +56,9 @@ void DS45x0::readRegisters() {
     for (const std::uint8_t address : registerMap->imageRegisters) {
         bus->read(address, &registerImage[address], 1);
     }
-    std::uint8_t configuration = 0; // read, as the tool always has, and not kept
+    // Every read of the chip includes its configuration register; the value is not
+    // kept, since writeRegisters clears the register whatever it holds.
+    std::uint8_t configuration = 0;
     bus->read(registerMap->configurationRegister, &configuration, 1);
     for (std::uint32_t i = 0; i < pinCount(); ++i) {
         const ds45x0::PinFields& fields = registerMap->pins[i];

@@ -1,8 +1,11 @@
 #include "BoardGPIOs.h"
 
+#include "hal/LineOutput.h"
+
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -106,6 +109,20 @@ void applySettingWords(GPIOBank& bank, const std::vector<std::string>& words) {
     }
 }
 
+// The report's three lines of a bank, in the order printed.
+struct SettingLine {
+    const char* label;
+    const char* highText; // level high, or pin pulled up
+    const char* lowText;  // level low, or pin driven low
+    std::uint32_t (GPIOBank::*pin)() const;
+};
+
+constexpr SettingLine kSettingLines[] = {
+    {"Outputs are", "inverted", "not-inverted", &GPIOBank::getInversionPin},
+    {"Inputs have", "pull-downs", "pull-ups", &GPIOBank::getPullPin},
+    {"Inputs are", "differential", "single-ended", &GPIOBank::getSignalPin},
+};
+
 } // namespace
 
 GPIOBank::GPIOBank(std::int32_t number_, std::string name_, DS45x0& expander_, std::uint32_t inversionPin_,
@@ -146,6 +163,37 @@ void GPIOBank::applySettings(const std::string& text, bool force) {
         throw std::runtime_error("Invalid number of settings");
     }
     applySettingWords(*this, words);
+}
+
+void GPIOBank::print(std::FILE* out, std::FILE* warnings) const {
+    hal::printLine(out, {"\"", name, "\":"});
+    unsigned settingsSet = 0;
+    for (const SettingLine& line : kSettingLines) {
+        const DS45x0::IoPin& pin = expander->pin((this->*line.pin)());
+        const char* state = "not set";
+        const char* value = "";
+        switch (pin.getSetting()) {
+        case DS45x0::IoPin::Released:
+            break;
+        case DS45x0::IoPin::PulledUp:
+            state = "set to ";
+            value = line.highText;
+            ++settingsSet;
+            break;
+        case DS45x0::IoPin::DrivenLow:
+            state = "set to ";
+            value = line.lowText;
+            ++settingsSet;
+            break;
+        case DS45x0::IoPin::Invalid:
+            state = "set to invalid value";
+            break;
+        }
+        hal::printLine(out, {"\t", line.label, " ", pin.level ? line.highText : line.lowText, "; ", state, value});
+    }
+    if (noDipSwitch && settingsSet < std::size(kSettingLines)) {
+        hal::printErrorLine(warnings, {"WARNING: all parameters must be set on this bank"});
+    }
 }
 
 } // namespace vexa

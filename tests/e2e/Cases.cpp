@@ -1,27 +1,12 @@
 #include "Cases.h"
 
+#include "support/Machine.h"
+
 #include <stdexcept>
 
 namespace vexa::e2e {
 
-const char kMachine[] = R"(slots 6
-write-cycle-ms 0
-board 0 type 0x752
-expander 0 IOS0 DS4520
-expander 0 IOS1 DS4510
-board 1 type 0x7510
-expander 1 IOS0 DS4520
-expander 1 IOS1 DS4510
-board 2 type 0xB63
-expander 2 IOS0 DS4520
-board 3 type 0x754
-expander 3 IOS0 DS4520
-board 4 type 0xA61
-expander 4 IOS0 DS4520
-expander 4 IOS1 DS4510
-board 5 type 0x752
-expander 5 IOS0 DS4520
-)";
+const char kMachine[] = "slots 6\n" VEXA_TEST_MACHINE_BOARDS;
 
 Lines constructBoard(int board) {
     switch (board) {

@@ -37,10 +37,7 @@ std::string caseName(const testing::TestParamInfo<Case>& info);
 
 class ToolRun : public testing::TestWithParam<Case> {};
 
-// A machine with one board of each GPIO layout, and one whose extension is missing;
-// EEPROM writes take no time.
-//   0: 0x752 with extension   1: 0x7510         2: 0xB63        3: 0x754 (no layout)
-//   4: 0xA61 with extension   5: 0x752 without extension
+// The machine of support/Machine.h with six slots, each holding a board.
 extern const char kMachine[];
 constexpr int kSlots = 6;
 // The library calls of building board n of kMachine as it is when new, and of

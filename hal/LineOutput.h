@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <string_view>
 
-namespace vexa {
+namespace vexa::hal {
 
 // The text of one line, given as the pieces it is made of.
 using LinePieces = std::initializer_list<std::string_view>;
@@ -20,4 +20,4 @@ void printLine(std::FILE* out, LinePieces pieces);
 // not checked; the exit status still tells the caller.
 void printErrorLine(std::FILE* err, LinePieces pieces);
 
-} // namespace vexa
+} // namespace vexa::hal

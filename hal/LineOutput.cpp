@@ -1,8 +1,8 @@
-#include "Output.h"
+#include "LineOutput.h"
 
 #include <stdexcept>
 
-namespace vexa {
+namespace vexa::hal {
 
 namespace {
 
@@ -28,4 +28,4 @@ void printErrorLine(std::FILE* err, LinePieces pieces) {
     writeLine(err, pieces);
 }
 
-} // namespace vexa
+} // namespace vexa::hal
