@@ -209,6 +209,9 @@ const ToolPathCase kToolPathCases[] = {
 struct NotALibraryCase {
     std::string name;
     std::function<void(const fs::path& library)> make; // puts it where the library belongs
+    // What the loader trace says after "load failed: <library>": the tool's reason for
+    // refusing the file, or "*" where the system's message follows.
+    std::string reason;
 };
 
 void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
@@ -217,14 +220,29 @@ void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
 
 using NotALibrary = LinuxOnly<NotALibraryCase>;
 
-TEST_P(NotALibrary, RefusesEveryIndex) {
+TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
     Sandbox sandbox;
     const fs::path bin = sandbox.path("install/bin");
     fs::create_directories(bin);
-    GetParam().make(bin / platform().halFile());
+    const fs::path library = bin / platform().halFile();
+    GetParam().make(library);
     Invocation run;
     run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
     runTheTool(sandbox, run, kRefused);
+
+    run.environment.emplace_back("VEXA_GPIO_TRACE", "1");
+    run.config = kMachine;
+    run.arguments = kUseBoard2;
+    run.program = sandbox.stageTool("traced", Library::Missing);
+    Outcome traced = runTool(sandbox, run);
+    std::vector<std::string> outcomes;
+    for (const std::string& line : takeTraceLines(traced.process.err)) {
+        if (line.rfind(std::string(kTracePrefix) + "load", 0) == 0) {
+            outcomes.push_back(line);
+        }
+    }
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason}, outcomes);
+    expectOutcome(traced, kRefused, run.program);
 }
 
 void writeFile(const fs::path& file, const std::string& bytes) {
@@ -240,12 +258,14 @@ std::string headOfLibrary(std::size_t size) {
 }
 
 const NotALibraryCase kNotALibraryCases[] = {
-    {"empty_file", [](const fs::path& library) { writeFile(library, ""); }},
-    {"folder", [](const fs::path& library) { fs::create_directory(library); }},
-    {"link_to_nothing", [](const fs::path& library) { fs::create_symlink("nothing", library); }},
-    {"program", [](const fs::path& library) { fs::copy_file(builtTool(), library); }},
-    {"library_cut_short", [](const fs::path& library) { writeFile(library, headOfLibrary(4096)); }},
-    {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); }},
+    {"empty_file", [](const fs::path& library) { writeFile(library, ""); }, ": *"},
+    {"folder", [](const fs::path& library) { fs::create_directory(library); }, ": not a regular file"},
+    {"link_to_nothing", [](const fs::path& library) { fs::create_symlink("nothing", library); }, ": *"},
+    {"program", [](const fs::path& library) { fs::copy_file(builtTool(), library); }, ": *"},
+    {"library_cut_short", [](const fs::path& library) { writeFile(library, headOfLibrary(4096)); },
+     ": file is cut short"},
+    {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); },
+     ": not a regular file"},
 };
 
 // --- Folders the tool may not read ----------------------------------------------------
