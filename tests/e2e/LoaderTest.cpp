@@ -187,6 +187,16 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/install@SEP@@SEP@"}},
      kUseBoard2,
      kBoard2Used},
+    // The trace keeps one step to a line: the line break is shown, not made.
+    {"directory_with_a_line_break",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/two\nlines"}},
+     kUseBoard2,
+     kNoLibrary,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/two\\nlines", "directory @SANDBOX@/two\\nlines",
+                                 "library @SANDBOX@/two\\nlines@SEP@bin@SEP@@HAL@"}) +
+         kLoadFailed},
     {"directory_of_2000_characters",
      "elsewhere",
      Library::Missing,
