@@ -202,7 +202,11 @@ const LoaderCase kLoaderCases[] = {
      Library::Missing,
      {{"VEXADIR5_64", "@SANDBOX@/install/" + std::string(2000, 'd')}},
      kUseBoard2,
-     kNoLibrary},
+     kNoLibrary,
+     // The variable whole, the directory cut to the buffer, and no library path.
+     kWalkFromElsewhere +
+         steps({"env VEXADIR5_64=@SANDBOX@/install/" + std::string(2000, 'd'), "directory @SANDBOX@/install/d*",
+                "library does not fit in 1023 bytes"})},
 };
 
 std::string loaderCaseName(const testing::TestParamInfo<LoaderCase>& info) {
