@@ -105,6 +105,16 @@ std::vector<std::string> takeTraceLines(std::string& err) {
     return lines;
 }
 
+std::vector<std::string> stepLines(const std::vector<std::string>& lines, const std::string& step) {
+    std::vector<std::string> chosen;
+    for (const std::string& line : lines) {
+        if (test::startsWith(line, kTracePrefix + step)) {
+            chosen.push_back(line);
+        }
+    }
+    return chosen;
+}
+
 std::vector<std::string> entryPointLines(const std::string& missing) {
     std::vector<std::string> lines;
     for (const char* name : {"VHalGetMaxDevices", "VHalInitDevice", "VHalFreeDevice", "VHalGetBoardInfoInt",

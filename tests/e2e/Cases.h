@@ -60,6 +60,8 @@ std::string unsetBank(int number, const char* name);
 constexpr const char kTracePrefix[] = "vexa-gpio: ";
 // Takes the trace's lines out of standard error, line ends removed, and leaves the rest.
 std::vector<std::string> takeTraceLines(std::string& err);
+// The lines of one step: those that go on with `step` after the prefix.
+std::vector<std::string> stepLines(const std::vector<std::string>& lines, const std::string& step);
 // The entry-point lines of a loaded library that lacks `missing` (one name or none).
 std::vector<std::string> entryPointLines(const std::string& missing = "");
 void expectTraceLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual);

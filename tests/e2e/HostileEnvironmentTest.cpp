@@ -98,6 +98,19 @@ void runTheTool(const Sandbox& sandbox, Invocation run, const Expected& expected
     expectOutcome(runTool(sandbox, run), expected, run.program);
 }
 
+// Runs `run` (its program staged already) once more with the loader trace on standard
+// error, checks that all else is as `expected`, and gives the trace's lines of `step`.
+std::vector<std::string> tracedStep(const Sandbox& sandbox, Invocation run, const Expected& expected,
+                                    const std::string& step) {
+    run.config = kMachine;
+    run.arguments = kUseBoard2;
+    run.environment.emplace_back("VEXA_GPIO_TRACE", "1");
+    Outcome traced = runTool(sandbox, run);
+    const std::vector<std::string> lines = takeTraceLines(traced.process.err);
+    expectOutcome(traced, expected, run.program);
+    return stepLines(lines, step);
+}
+
 // --- Installation-directory variables -------------------------------------------------
 
 struct VariableCase {
@@ -196,6 +209,10 @@ TEST_P(ToolPath, IsWalkedWhenItFitsTheBuffer) {
         run.environment = {{"VEXADIR5_64", realRoot(sandbox) + "/" + row.environmentInstallation}};
     }
     runTheTool(sandbox, run, row.expected);
+
+    // The trace shows the path that fits whole, and none of one that was cut.
+    const std::string path = row.length < kBufferSize ? fs::canonical(run.program).string() : "unknown";
+    expectTraceLines({kTracePrefix + ("self " + path)}, tracedStep(sandbox, run, row.expected, "self "));
 }
 
 const ToolPathCase kToolPathCases[] = {
@@ -230,19 +247,9 @@ TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
     run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
     runTheTool(sandbox, run, kRefused);
 
-    run.environment.emplace_back("VEXA_GPIO_TRACE", "1");
-    run.config = kMachine;
-    run.arguments = kUseBoard2;
     run.program = sandbox.stageTool("traced", Library::Missing);
-    Outcome traced = runTool(sandbox, run);
-    std::vector<std::string> outcomes;
-    for (const std::string& line : takeTraceLines(traced.process.err)) {
-        if (line.rfind(std::string(kTracePrefix) + "load", 0) == 0) {
-            outcomes.push_back(line);
-        }
-    }
-    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason}, outcomes);
-    expectOutcome(traced, kRefused, run.program);
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason},
+                     tracedStep(sandbox, run, kRefused, "load "));
 }
 
 void writeFile(const fs::path& file, const std::string& bytes) {
