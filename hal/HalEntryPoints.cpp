@@ -2,12 +2,14 @@
 
 #include "InstallationDirectory.h"
 #include "LibraryHandle.h"
+#include "LoaderTrace.h"
 #include "Platform.h"
 #include "detail/HalEntryPoints.h"
 #include "detail/InstallationDirectory.h"
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 namespace vexa::hal {
@@ -67,21 +69,39 @@ std::uint32_t loadAttempts() {
 } // namespace detail
 
 std::int32_t loadHalLibrary() {
+    // Traced on every run: while the table is unbound, every wrapper call is a new attempt.
+    const bool traced = trace::on();
     const char* directory = getInstallationDirectory();
+    if (traced) {
+        trace::step({"directory ", directory != nullptr ? directory : "none"});
+    }
     if (directory == nullptr) {
         return kHalUnavailable;
     }
     char path[kDirectoryBufferSize];
     if (!detail::formatHalLibraryPath(path, sizeof path, directory)) {
+        if (traced) {
+            trace::step({"library does not fit in ", std::to_string(sizeof path - 1), " bytes"});
+        }
         return kHalUnavailable; // a directory too long for the path buffer
+    }
+    if (traced) {
+        trace::step({"library ", path});
     }
     ++attempts;
     // Never released: the slots stay valid until the process ends.
     const auto library = std::make_unique<LibraryHandle>(path, false, true);
+    if (traced) {
+        trace::loadOutcome(*library);
+    }
     if (!library->isLoaded()) {
         return kHalUnavailable;
     }
-#define VEXA_HAL_RESOLVE(name) slots.name = lookupEntryPoint<name##Fn>(*library, #name);
+#define VEXA_HAL_RESOLVE(name)                                                                                         \
+    slots.name = lookupEntryPoint<name##Fn>(*library, #name);                                                          \
+    if (traced) {                                                                                                      \
+        trace::step({"entry " #name, slots.name != nullptr ? " found" : " missing"});                                  \
+    }
     VEXA_HAL_ENTRY_POINTS(VEXA_HAL_RESOLVE)
 #undef VEXA_HAL_RESOLVE
     return 0;

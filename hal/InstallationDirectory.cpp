@@ -1,5 +1,6 @@
 #include "InstallationDirectory.h"
 
+#include "LoaderTrace.h"
 #include "Platform.h"
 #include "SpinLockVariableGuard.h"
 #include "detail/InstallationDirectory.h"
@@ -52,10 +53,27 @@ void cutRunEndingAt(char* path, std::ptrdiff_t at, char separator) {
 
 const char* const kInstallationFolderNames[] = {"bin", "dll", "Hardware Morvets", "lib", "lib64"};
 
+bool isInstallationFolderName(const char* name) {
+    for (const char* folder : kInstallationFolderNames) {
+        if (equalsIgnoringAsciiCase(name, folder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* tracedVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (trace::on()) {
+        trace::step({"env ", name, value != nullptr ? "=" : " unset", value != nullptr ? value : ""});
+    }
+    return value;
+}
+
 // VEXADIR5_64 when set (even when empty), else VEXADIR5, else null.
 const char* environmentDirectoryValue() {
-    const char* value = std::getenv("VEXADIR5_64");
-    return value != nullptr ? value : std::getenv("VEXADIR5");
+    const char* value = tracedVariable("VEXADIR5_64");
+    return value != nullptr ? value : tracedVariable("VEXADIR5");
 }
 
 } // namespace
@@ -73,11 +91,13 @@ bool cutToInstallationDirectory(char* path, char separator) {
             return false; // the first component is never compared
         }
         const char* candidate = path + previous + 1;
-        for (const char* name : kInstallationFolderNames) {
-            if (equalsIgnoringAsciiCase(candidate, name)) {
-                cutRunEndingAt(path, previous, separator);
-                return true;
-            }
+        const bool matches = isInstallationFolderName(candidate);
+        if (trace::on()) {
+            trace::step({"folder ", candidate, matches ? " matches" : " does not match"});
+        }
+        if (matches) {
+            cutRunEndingAt(path, previous, separator);
+            return true;
         }
         current = previous;
     }
@@ -122,7 +142,11 @@ const char* getInstallationDirectory() {
     if (found) {
         return directory;
     }
-    if (ownModulePath(directory) != 0 && cutToInstallationDirectory(directory, kPathSeparator)) {
+    const bool ownPathKnown = ownModulePath(directory) != 0;
+    if (trace::on()) {
+        trace::step({"self ", ownPathKnown ? directory : "unknown"});
+    }
+    if (ownPathKnown && cutToInstallationDirectory(directory, kPathSeparator)) {
         found = true;
         return directory;
     }

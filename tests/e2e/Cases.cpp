@@ -1,6 +1,7 @@
 #include "Cases.h"
 
 #include "support/Machine.h"
+#include "support/Text.h"
 
 #include <stdexcept>
 
@@ -65,6 +66,59 @@ std::string unsetBank(int number, const char* name) {
            "\tOutputs are not-inverted; not set\n"
            "\tInputs have pull-ups; not set\n"
            "\tInputs are single-ended; not set\n";
+}
+
+std::vector<std::string> takeTraceLines(std::string& err) {
+    std::vector<std::string> lines;
+    std::string rest;
+    for (std::size_t at = 0; at < err.size();) {
+        const std::size_t lineEnd = err.find('\n', at);
+        const std::size_t next = lineEnd == std::string::npos ? err.size() : lineEnd + 1;
+        std::string line = err.substr(at, next - at);
+        if (test::startsWith(line, kTracePrefix)) {
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+                line.pop_back();
+            }
+            lines.push_back(line);
+        } else {
+            rest += line;
+        }
+        at = next;
+    }
+    err = rest;
+    return lines;
+}
+
+std::vector<std::string> stepLines(const std::vector<std::string>& lines, const std::string& step) {
+    std::vector<std::string> chosen;
+    for (const std::string& line : lines) {
+        if (test::startsWith(line, kTracePrefix + step)) {
+            chosen.push_back(line);
+        }
+    }
+    return chosen;
+}
+
+std::vector<std::string> entryPointLines(const std::string& missing) {
+    std::vector<std::string> lines;
+    for (const char* name : {"VHalGetMaxDevices", "VHalInitDevice", "VHalFreeDevice", "VHalGetBoardInfoInt",
+                             "VHalGetBoardIndex", "VHalReadConfig", "VHalWriteConfig"}) {
+        lines.push_back(std::string(kTracePrefix) + "entry " + name + (name == missing ? " missing" : " found"));
+    }
+    return lines;
+}
+
+void expectTraceLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+    // Lines that match a pattern are shown as the pattern, so a difference stands out.
+    std::vector<std::string> shown = actual;
+    for (std::size_t i = 0; i < expected.size() && i < shown.size(); ++i) {
+        const std::string& pattern = expected[i];
+        if (!pattern.empty() && pattern.back() == '*' && shown[i].size() >= pattern.size() &&
+            test::startsWith(shown[i], pattern.substr(0, pattern.size() - 1))) {
+            shown[i] = pattern;
+        }
+    }
+    EXPECT_EQ(test::linesText(expected), test::linesText(shown)) << "loader trace";
 }
 
 void PrintTo(const Case& row, std::ostream* stream) {

@@ -52,4 +52,15 @@ extern const char kUsage[];                      // the usage text, "@PROGRAM@" 
 // The report block of a bank whose three pins are released and read low.
 std::string unsetBank(int number, const char* name);
 
+// The loader's trace (VEXA_GPIO_TRACE). Its lines start with "vexa-gpio: "; in an
+// expected line, a "*" at the end stands for any text, such as a system's message.
+constexpr const char kTracePrefix[] = "vexa-gpio: ";
+// Takes the trace's lines out of standard error, line ends removed, and leaves the rest.
+std::vector<std::string> takeTraceLines(std::string& err);
+// The lines of one step: those that go on with `step` after the prefix.
+std::vector<std::string> stepLines(const std::vector<std::string>& lines, const std::string& step);
+// The entry-point lines of a loaded library that lacks `missing` (one name or none).
+std::vector<std::string> entryPointLines(const std::string& missing = "");
+void expectTraceLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual);
+
 } // namespace vexa::e2e

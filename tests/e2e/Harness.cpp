@@ -72,7 +72,8 @@ std::vector<std::string> baseEnvironment() {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        if (!startsWith(text, "VEXA_SIM_") && !startsWith(text, "VEXADIR5") && !startsWith(text, "VEXA_E2E_")) {
+        if (!startsWith(text, "VEXA_SIM_") && !startsWith(text, "VEXADIR5") && !startsWith(text, "VEXA_E2E_") &&
+            !startsWith(text, "VEXA_GPIO_")) {
             environment.push_back(text);
         }
     }

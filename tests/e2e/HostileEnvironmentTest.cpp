@@ -98,6 +98,19 @@ void runTheTool(const Sandbox& sandbox, Invocation run, const Expected& expected
     expectOutcome(runTool(sandbox, run), expected, run.program);
 }
 
+// Runs `run` (its program staged already) once more with the loader trace on standard
+// error, checks that all else is as `expected`, and gives the trace's lines of `step`.
+std::vector<std::string> tracedStep(const Sandbox& sandbox, Invocation run, const Expected& expected,
+                                    const std::string& step) {
+    run.config = kMachine;
+    run.arguments = kUseBoard2;
+    run.environment.emplace_back("VEXA_GPIO_TRACE", "1");
+    Outcome traced = runTool(sandbox, run);
+    const std::vector<std::string> lines = takeTraceLines(traced.process.err);
+    expectOutcome(traced, expected, run.program);
+    return stepLines(lines, step);
+}
+
 // --- Installation-directory variables -------------------------------------------------
 
 struct VariableCase {
@@ -196,6 +209,10 @@ TEST_P(ToolPath, IsWalkedWhenItFitsTheBuffer) {
         run.environment = {{"VEXADIR5_64", realRoot(sandbox) + "/" + row.environmentInstallation}};
     }
     runTheTool(sandbox, run, row.expected);
+
+    // The trace shows the path that fits whole, and none of one that was cut.
+    const std::string path = row.length < kBufferSize ? fs::canonical(run.program).string() : "unknown";
+    expectTraceLines({kTracePrefix + ("self " + path)}, tracedStep(sandbox, run, row.expected, "self "));
 }
 
 const ToolPathCase kToolPathCases[] = {
@@ -209,6 +226,9 @@ const ToolPathCase kToolPathCases[] = {
 struct NotALibraryCase {
     std::string name;
     std::function<void(const fs::path& library)> make; // puts it where the library belongs
+    // What the loader trace says after "load failed: <library>": the tool's reason for
+    // refusing the file, or "*" where the system's message follows.
+    std::string reason;
 };
 
 void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
@@ -217,14 +237,19 @@ void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
 
 using NotALibrary = LinuxOnly<NotALibraryCase>;
 
-TEST_P(NotALibrary, RefusesEveryIndex) {
+TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
     Sandbox sandbox;
     const fs::path bin = sandbox.path("install/bin");
     fs::create_directories(bin);
-    GetParam().make(bin / platform().halFile());
+    const fs::path library = bin / platform().halFile();
+    GetParam().make(library);
     Invocation run;
     run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
     runTheTool(sandbox, run, kRefused);
+
+    run.program = sandbox.stageTool("traced", Library::Missing);
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason},
+                     tracedStep(sandbox, run, kRefused, "load "));
 }
 
 void writeFile(const fs::path& file, const std::string& bytes) {
@@ -240,12 +265,14 @@ std::string headOfLibrary(std::size_t size) {
 }
 
 const NotALibraryCase kNotALibraryCases[] = {
-    {"empty_file", [](const fs::path& library) { writeFile(library, ""); }},
-    {"folder", [](const fs::path& library) { fs::create_directory(library); }},
-    {"link_to_nothing", [](const fs::path& library) { fs::create_symlink("nothing", library); }},
-    {"program", [](const fs::path& library) { fs::copy_file(builtTool(), library); }},
-    {"library_cut_short", [](const fs::path& library) { writeFile(library, headOfLibrary(4096)); }},
-    {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); }},
+    {"empty_file", [](const fs::path& library) { writeFile(library, ""); }, ": *"},
+    {"folder", [](const fs::path& library) { fs::create_directory(library); }, ": not a regular file"},
+    {"link_to_nothing", [](const fs::path& library) { fs::create_symlink("nothing", library); }, ": *"},
+    {"program", [](const fs::path& library) { fs::copy_file(builtTool(), library); }, ": *"},
+    {"library_cut_short", [](const fs::path& library) { writeFile(library, headOfLibrary(4096)); },
+     ": file is cut short"},
+    {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); },
+     ": not a regular file"},
 };
 
 // --- Folders the tool may not read ----------------------------------------------------

@@ -5,6 +5,11 @@
 
 #include "Cases.h"
 
+#include <algorithm>
+#include <functional>
+
+#include <sys/stat.h>
+
 namespace vexa::e2e {
 namespace {
 
@@ -24,6 +29,12 @@ struct LoaderCase {
     Environment environment;
     std::vector<std::string> arguments;
     Expected expected;
+    // The loader trace of the same run with VEXA_GPIO_TRACE=1, which must print it on
+    // standard error and change nothing else; empty: not run with the trace. The
+    // placeholders of `environment`, "@ROOT@" for the sandbox as the tool sees its own
+    // path, "@TOOL@" and "@HAL@" for the file names, and "@OUTER@" alone on a line for
+    // the walk through the sandbox's own folders.
+    std::vector<std::string> trace = {};
     Library installed = Library::Full; // the installation's library when the tool is elsewhere
     std::vector<PlacedDependency> dependencies = {};
     std::string installation = "install"; // the installation's folder in the sandbox
@@ -38,7 +49,10 @@ class Loader : public testing::TestWithParam<LoaderCase> {};
 std::string expand(std::string text, const Sandbox& sandbox) {
     const std::pair<std::string, std::string> placeholders[] = {
         {"@SANDBOX@", platform().environmentPath(sandbox.root())},
+        {"@ROOT@", platform().programPath(sandbox.root())},
         {"@SEP@", std::string(1, platform().separator())},
+        {"@TOOL@", platform().toolFile()},
+        {"@HAL@", platform().halFile()},
     };
     for (const auto& [placeholder, value] : placeholders) {
         for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at)) {
@@ -46,6 +60,36 @@ std::string expand(std::string text, const Sandbox& sandbox) {
         }
     }
     return text;
+}
+
+// The walk from a tool outside any installation passes the sandbox's own folders,
+// innermost first; the first component (the root, or a drive) is never compared.
+std::vector<std::string> outerFolderLines(const Sandbox& sandbox) {
+    const std::string root = platform().programPath(sandbox.root());
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at <= root.size();) {
+        const std::size_t end = std::min(root.find(platform().separator(), at), root.size());
+        names.push_back(root.substr(at, end - at));
+        at = end + 1;
+    }
+    std::vector<std::string> lines;
+    for (std::size_t i = names.size() - 1; i > 0; --i) {
+        lines.push_back(std::string(kTracePrefix) + "folder " + names[i] + " does not match");
+    }
+    return lines;
+}
+
+std::vector<std::string> expandTrace(const std::vector<std::string>& lines, const Sandbox& sandbox) {
+    std::vector<std::string> expanded;
+    for (const std::string& line : lines) {
+        if (line == "@OUTER@") {
+            const std::vector<std::string> outer = outerFolderLines(sandbox);
+            expanded.insert(expanded.end(), outer.begin(), outer.end());
+        } else {
+            expanded.push_back(expand(line, sandbox));
+        }
+    }
+    return expanded;
 }
 
 TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
@@ -69,6 +113,14 @@ TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
         run.environment.emplace_back(name, expand(value, sandbox));
     }
     expectOutcome(runTool(sandbox, run), row.expected, run.program);
+    if (row.trace.empty()) {
+        return;
+    }
+    run.environment.emplace_back("VEXA_GPIO_TRACE", "1");
+    Outcome traced = runTool(sandbox, run);
+    const std::vector<std::string> lines = takeTraceLines(traced.process.err);
+    expectTraceLines(expandTrace(row.trace, sandbox), lines);
+    expectOutcome(traced, row.expected, run.program);
 }
 
 const std::string kInvalidIndex = failure("Invalid board index");
@@ -77,32 +129,64 @@ const Expected kNoLibrary = {"", kInvalidIndex, 1, {}};
 const Expected kBoard2Used = {"Done.\n", "", 0, maxDevices(kSlots) + constructBoard(2) + releaseBoard(2)};
 const std::vector<std::string> kUseBoard2 = {"-board", "2"};
 
+// Lines of the loader trace.
+std::vector<std::string> steps(std::initializer_list<std::string> lines) {
+    std::vector<std::string> prefixed;
+    for (const std::string& line : lines) {
+        prefixed.push_back(line == "@OUTER@" ? line : kTracePrefix + line);
+    }
+    return prefixed;
+}
+
+// The tool in <sandbox>/install/bin: found by its own location.
+const std::vector<std::string> kWalkToInstall =
+    steps({"self @ROOT@@SEP@install@SEP@bin@SEP@@TOOL@", "folder bin matches", "directory @ROOT@@SEP@install",
+           "library @ROOT@@SEP@install@SEP@bin@SEP@@HAL@"});
+// The tool in <sandbox>/elsewhere: its own location gives no directory.
+const std::vector<std::string> kWalkFromElsewhere =
+    steps({"self @ROOT@@SEP@elsewhere@SEP@@TOOL@", "folder elsewhere does not match", "@OUTER@"});
+const std::vector<std::string> kInstallFromEnvironment =
+    steps({"directory @SANDBOX@/install", "library @SANDBOX@/install@SEP@bin@SEP@@HAL@", "load ok"}) +
+    entryPointLines();
+const std::vector<std::string> kLoadFailed = steps({"load failed: *"});
+
 const LoaderCase kLoaderCases[] = {
-    {"no_installation_directory", "elsewhere", Library::Missing, {}, kUseBoard2, kNoLibrary},
-    {"no_library", "install/bin", Library::Missing, {}, kUseBoard2, kNoLibrary},
-    {"file_that_is_not_a_library", "install/bin", Library::NotALibrary, {}, kUseBoard2, kNoLibrary},
+    {"no_installation_directory", "elsewhere", Library::Missing, {}, kUseBoard2, kNoLibrary,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5 unset", "directory none"})},
+    {"no_library", "install/bin", Library::Missing, {}, kUseBoard2, kNoLibrary, kWalkToInstall + kLoadFailed},
+    {"file_that_is_not_a_library", "install/bin", Library::NotALibrary, {}, kUseBoard2, kNoLibrary,
+     kWalkToInstall + kLoadFailed},
     {"library_without_write",
      "install/bin",
      Library::NoWrite,
      {},
      {"-board", "2", "-get", "-set", "0:default"},
      {"Board 2 is a Vexa Osprey B63\n" + unsetBank(0, "Front GPIO"), kWarning + failure("Failed to write register"), 1,
-      maxDevices(kSlots) + constructBoard(2) + report(2, 0xB63) + releaseBoard(2)}},
+      maxDevices(kSlots) + constructBoard(2) + report(2, 0xB63) + releaseBoard(2)},
+     kWalkToInstall + steps({"load ok"}) + entryPointLines("VHalWriteConfig")},
     {"library_without_init",
      "install/bin",
      Library::NoInit,
      {},
      kUseBoard2,
-     {"", failure("Failed to open board"), 1, maxDevices(kSlots)}},
+     {"", failure("Failed to open board"), 1, maxDevices(kSlots)},
+     // The table stays unbound, so opening the board loads the library again.
+     kWalkToInstall + steps({"load ok"}) + entryPointLines("VHalInitDevice") +
+         steps({"directory @ROOT@@SEP@install", "library @ROOT@@SEP@install@SEP@bin@SEP@@HAL@", "load ok"}) +
+         entryPointLines("VHalInitDevice")},
 
     {"own_location_wins_over_the_environment",
      "install/bin",
      Library::Full,
      {{"VEXADIR5_64", "@SANDBOX@/nowhere"}, {"VEXADIR5", "@SANDBOX@/nowhere"}},
      kUseBoard2,
-     kBoard2Used},
-    {"VEXADIR5_64", "elsewhere", Library::Missing, {{"VEXADIR5_64", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used},
-    {"VEXADIR5", "elsewhere", Library::Missing, {{"VEXADIR5", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used},
+     kBoard2Used,
+     kWalkToInstall + steps({"load ok"}) + entryPointLines()},
+    {"VEXADIR5_64", "elsewhere", Library::Missing, {{"VEXADIR5_64", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/install"}) + kInstallFromEnvironment},
+    {"VEXADIR5", "elsewhere", Library::Missing, {{"VEXADIR5", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5=@SANDBOX@/install"}) +
+         kInstallFromEnvironment},
     {"VEXADIR5_64_wins_over_VEXADIR5",
      "elsewhere",
      Library::Missing,
@@ -127,6 +211,7 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/install"}},
      kUseBoard2,
      kBoard2Used,
+     {},
      Library::Dependent,
      {{"install/bin", false}, {"", true}}},
     // Windows hands the A functions a path with '?' for every character outside the
@@ -138,15 +223,30 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/\u03A9mega"}},
      kUseBoard2,
      kBoard2Used,
+     {},
      Library::Full,
      {},
      "\u03A9mega"},
+    // The trace keeps one step to a line: the line break is shown, not made.
+    {"directory_with_a_line_break",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/two\nlines"}},
+     kUseBoard2,
+     kNoLibrary,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/two\\nlines", "directory @SANDBOX@/two\\nlines",
+                                 "library @SANDBOX@/two\\nlines@SEP@bin@SEP@@HAL@"}) +
+         kLoadFailed},
     {"directory_of_2000_characters",
      "elsewhere",
      Library::Missing,
      {{"VEXADIR5_64", "@SANDBOX@/install/" + std::string(2000, 'd')}},
      kUseBoard2,
-     kNoLibrary},
+     kNoLibrary,
+     // The variable whole, the directory cut to the buffer, and no library path.
+     kWalkFromElsewhere +
+         steps({"env VEXADIR5_64=@SANDBOX@/install/" + std::string(2000, 'd'), "directory @SANDBOX@/install/d*",
+                "library does not fit in 1023 bytes"})},
 };
 
 std::string loaderCaseName(const testing::TestParamInfo<LoaderCase>& info) {
@@ -154,6 +254,95 @@ std::string loaderCaseName(const testing::TestParamInfo<LoaderCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Installation, Loader, testing::ValuesIn(kLoaderCases), loaderCaseName);
+
+// --- Where VEXA_GPIO_TRACE sends the trace ------------------------------------------
+
+enum class TraceGoes { ToStandardError, ToFile, Nowhere };
+
+struct TraceTargetCase {
+    std::string name;
+    // Stages what the case needs and gives the variable's value. The tool runs in the
+    // sandbox; the file the trace may go to is <sandbox>/trace.log.
+    std::function<std::string(const Sandbox&)> value;
+    TraceGoes goes;
+};
+
+void PrintTo(const TraceTargetCase& row, std::ostream* stream) {
+    *stream << row.name;
+}
+
+class TraceTarget : public testing::TestWithParam<TraceTargetCase> {};
+
+TEST_P(TraceTarget, GetsTheTraceOrNothingAndTheRunIsUnchanged) {
+    const TraceTargetCase& row = GetParam();
+    Sandbox sandbox;
+    Invocation run;
+    run.config = kMachine;
+    run.arguments = kUseBoard2;
+    run.program = sandbox.stageTool("install/bin", Library::Full);
+    run.environment = {{"VEXA_GPIO_TRACE", row.value(sandbox)}};
+    Outcome outcome = runTool(sandbox, run);
+    const std::vector<std::string> onStandardError = takeTraceLines(outcome.process.err);
+    expectOutcome(outcome, kBoard2Used, run.program);
+    const std::vector<std::string> trace = expandTrace(kWalkToInstall + steps({"load ok"}) + entryPointLines(), sandbox);
+    const fs::path file = sandbox.path("trace.log");
+    if (row.goes == TraceGoes::ToStandardError) {
+        expectTraceLines(trace, onStandardError);
+    } else {
+        EXPECT_EQ(std::vector<std::string>{}, onStandardError) << "trace on standard error";
+    }
+    if (row.goes == TraceGoes::ToFile) {
+        std::string earlier = fileText(sandbox.path("earlier.log"));
+        std::string text = fileText(file);
+        expectTraceLines(takeTraceLines(earlier) + trace, takeTraceLines(text));
+        EXPECT_EQ("", text) << "not a trace line";
+        EXPECT_EQ('\n', fileText(file).back()) << "the last line has no end";
+    } else {
+        EXPECT_FALSE(fs::exists(file)) << "a trace file was created";
+    }
+}
+
+std::string traceFile(const Sandbox& sandbox) {
+    return platform().environmentPath(sandbox.path("trace.log"));
+}
+
+// A trace file that holds a line of an earlier run, which is kept in earlier.log too.
+std::string earlierTraceFile(const Sandbox& sandbox) {
+    sandbox.write("earlier.log", "vexa-gpio: earlier\n");
+    sandbox.write("trace.log", "vexa-gpio: earlier\n");
+    return traceFile(sandbox);
+}
+
+const TraceTargetCase kTraceTargetCases[] = {
+    {"1_is_standard_error", [](const Sandbox&) { return std::string("1"); }, TraceGoes::ToStandardError},
+    {"new_file", traceFile, TraceGoes::ToFile},
+    {"file_is_appended_to", earlierTraceFile, TraceGoes::ToFile},
+    {"relative_path", [](const Sandbox&) { return std::string("trace.log"); }, TraceGoes::Nowhere},
+    {"folder", [](const Sandbox& sandbox) { return platform().environmentPath(sandbox.root()); },
+     TraceGoes::Nowhere},
+    {"in_a_missing_folder",
+     [](const Sandbox& sandbox) { return platform().environmentPath(sandbox.path("missing/trace.log")); },
+     TraceGoes::Nowhere},
+    {"5000_bytes",
+     [](const Sandbox& sandbox) { return platform().environmentPath(sandbox.path(std::string(5000, 'x'))); },
+     TraceGoes::Nowhere},
+    // Opened without a reader, a FIFO would hold the tool up until the time limit.
+    {"named_pipe",
+     [](const Sandbox& sandbox) {
+         const fs::path fifo = sandbox.path("trace.fifo");
+         EXPECT_EQ(0, mkfifo(fifo.c_str(), 0644));
+         return platform().environmentPath(fifo);
+     },
+     TraceGoes::Nowhere},
+    // Standard error, which the trace reaches only through VEXA_GPIO_TRACE=1.
+    {"device", [](const Sandbox&) { return platform().environmentPath("/dev/stderr"); }, TraceGoes::Nowhere},
+};
+
+std::string traceTargetCaseName(const testing::TestParamInfo<TraceTargetCase>& info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(LoaderTrace, TraceTarget, testing::ValuesIn(kTraceTargetCases), traceTargetCaseName);
 
 } // namespace
 } // namespace vexa::e2e
