@@ -27,7 +27,8 @@ struct Platform {
     std::string toolFile() const;
     std::string simulatorCommandFile() const; // vexa-sim
     char separator() const;                   // of paths as the program reads them
-    // The hardware library's file name, or that of a variant ("nowrite", "noinit").
+    // The hardware library's file name, or that of a variant ("nowrite", "noinit",
+    // "unresolved").
     std::string halFile(const std::string& variant = "") const;
     // A path as the program sees it in its environment.
     std::string environmentPath(const fs::path& path) const;
@@ -41,7 +42,7 @@ struct Platform {
 const Platform& platform();
 
 // What a staged bin folder gets as its hardware library.
-enum class Library { Full, NoWrite, NoInit, Missing, NotALibrary };
+enum class Library { Full, NoWrite, NoInit, Missing, NotALibrary, Unresolved };
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class Sandbox {
