@@ -51,12 +51,16 @@ const char* const kUsageLines[] = {
     "\t\tVerbose output",
 };
 
+} // namespace
+
 void printUsage(const std::string& programPath, std::FILE* out) {
     hal::printLine(out, {"Usage: ", programPath, "<options>"});
     for (const char* line : kUsageLines) {
         hal::printLine(out, {line});
     }
 }
+
+namespace {
 
 // Matches one argument in option position: exact and case-sensitive, short or long
 // form, with one leading minus dropped from "--" forms.

@@ -14,4 +14,7 @@ namespace vexa {
 // a standard output that could not be written included.
 int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
 
+// Prints the usage text that "-help" prints.
+void printUsage(const std::string& programPath, std::FILE* out);
+
 } // namespace vexa

@@ -1,10 +1,12 @@
 #include "BoardGPIOs.h"
+#include "SettingWords.h"
 
 #include "hal/LineOutput.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 #include <utility>
@@ -30,24 +32,8 @@ Setting pinSettingFor(GPIOBank::SettingValue value, const char* invalidValueMess
     throw std::logic_error(invalidValueMessage);
 }
 
-enum SettingKind : unsigned { Inversion = 1, Pull = 2, Signal = 4 };
-constexpr unsigned kAllKinds = Inversion | Pull | Signal;
-
-struct SettingWord {
-    const char* shortForm;
-    const char* longForm;
-    SettingKind kind;
-    GPIOBank::SettingValue value;
-};
-
-constexpr SettingWord kSettingWords[] = {
-    {"ni", "not-inverted", Inversion, GPIOBank::Off}, {"in", "inverted", Inversion, GPIOBank::On},
-    {"pu", "pull-up", Pull, GPIOBank::Off},           {"pd", "pull-down", Pull, GPIOBank::On},
-    {"se", "single-ended", Signal, GPIOBank::Off},    {"ds", "differential", Signal, GPIOBank::On},
-};
-
-const SettingWord* findSettingWord(const std::string& token) {
-    for (const SettingWord& word : kSettingWords) {
+const settings::Word* findSettingWord(const std::string& token) {
+    for (const settings::Word& word : settings::kWords) {
         if (token == word.shortForm || token == word.longForm) {
             return &word;
         }
@@ -65,7 +51,7 @@ void setAll(GPIOBank& bank, GPIOBank::SettingValue inversion, GPIOBank::SettingV
 // One word for all three settings: "default", "dip-switch" or "clear".
 void applyBankWord(GPIOBank& bank, const std::string& word, bool force) {
     constexpr auto Off = GPIOBank::Off, On = GPIOBank::On, Clear = GPIOBank::Clear;
-    if (word == "default") {
+    if (word == settings::kDefault) {
         if (bank.getNumber() == 0) {
             setAll(bank, Off, Off, On); // the front bank: not-inverted, pull-ups, differential
         } else if (bank.hasNoDipSwitch()) {
@@ -73,7 +59,8 @@ void applyBankWord(GPIOBank& bank, const std::string& word, bool force) {
         } else {
             setAll(bank, Clear, Clear, Clear); // handed to the dip-switch
         }
-    } else if (word == "dip-switch" || word == "clear") {
+    } else if (std::find(std::begin(settings::kDipSwitch), std::end(settings::kDipSwitch), word) !=
+               std::end(settings::kDipSwitch)) {
         if (bank.hasNoDipSwitch() && !force) {
             throw std::runtime_error("Bank has no dip-switch");
         }
@@ -87,24 +74,24 @@ void applyBankWord(GPIOBank& bank, const std::string& word, bool force) {
 void applySettingWords(GPIOBank& bank, const std::vector<std::string>& words) {
     unsigned kinds = 0;
     for (const std::string& token : words) {
-        const SettingWord* word = findSettingWord(token);
+        const settings::Word* word = findSettingWord(token);
         if (word == nullptr) {
             throw std::runtime_error("Unknown value for setting");
         }
         switch (word->kind) {
-        case Inversion:
+        case settings::Inversion:
             bank.invertOutputs(word->value);
             break;
-        case Pull:
+        case settings::Pull:
             bank.inputsPullUpDown(word->value);
             break;
-        case Signal:
+        case settings::Signal:
             bank.differentialInputs(word->value);
             break;
         }
         kinds |= word->kind;
     }
-    if (kinds != kAllKinds) {
+    if (kinds != settings::kAllKinds) {
         throw std::runtime_error("Invalid combination of bank settings");
     }
 }

@@ -100,6 +100,7 @@ private:
             {"fail-call", &Parser::failCall}, {"board", &Parser::board},
             {"expander", &Parser::expander},  {"register", &Parser::registerValue},
             {"sram", &Parser::sramValue},     {"external", &Parser::external},
+            {"transfer-result", &Parser::transferResult},
         };
         for (const auto& [name, handler] : kStatements) {
             if (words[0] == name) {
@@ -164,6 +165,15 @@ private:
 
     void failCall(const Words& words) {
         config.failingCall = number(words, 1, "call number", 1, kUint64Max);
+        expectEnd(words, 2);
+    }
+
+    void transferResult(const Words& words) {
+        const std::string& result = word(words, 1, "transfer result");
+        if (result != "count" && result != "zero") {
+            fail("bad transfer result " + quoted(result) + " (count or zero)");
+        }
+        config.transfersReturnZero = result == "zero";
         expectEnd(words, 2);
     }
 

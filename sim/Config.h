@@ -56,6 +56,9 @@ struct Config {
     std::int32_t slots = 0;
     std::uint32_t writeCycleMs = 20; // the datasheets' longest
     std::optional<std::uint64_t> failingCall; // entry-point call number, from 1
+    // What a successful transfer returns: the byte count, or 0 ("transfer-result zero"),
+    // as a library whose result is a status would.
+    bool transfersReturnZero = false;
     std::vector<BoardConfig> boards;
     std::vector<ExpanderConfig> expanders;
 

@@ -1,5 +1,6 @@
 // The hardware library's exported entry points. Defining VEXA_SIM_OMIT_<name> leaves
-// that entry point out, for the loader's tests of an incomplete library.
+// that entry point out, for the loader's tests of an incomplete library, and defining
+// VEXA_SIM_UNRESOLVED makes VHalInitDevice call a function that no library defines.
 
 #include "HalFront.h"
 
@@ -27,12 +28,19 @@ constexpr std::int32_t kFailed = vexa::sim::status::kStateFailure;
 
 } // namespace
 
+#ifdef VEXA_SIM_UNRESOLVED
+extern "C" void vexa_sim_unresolved(void);
+#endif
+
 VEXA_SIM_EXPORT std::int32_t VHalGetMaxDevices(void) {
     return forward(kFailed, [](HalFront& hal) { return hal.getMaxDevices(); });
 }
 
 #ifndef VEXA_SIM_OMIT_VHalInitDevice
 VEXA_SIM_EXPORT void* VHalInitDevice(std::int32_t boardIndex) {
+#ifdef VEXA_SIM_UNRESOLVED
+    vexa_sim_unresolved();
+#endif
     return forward<void*>(nullptr, [&](HalFront& hal) { return hal.initDevice(boardIndex); });
 }
 #endif

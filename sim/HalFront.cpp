@@ -103,6 +103,10 @@ std::int32_t HalFront::getBoardIndex(void* handle, std::int32_t zero) {
     return result;
 }
 
+std::int32_t HalFront::successResult(std::int32_t count) const {
+    return count > 0 && simulator->config().transfersReturnZero ? 0 : count;
+}
+
 std::string HalFront::transferText(const char* name, const void* handle, std::uint32_t interfaceCode,
                                    std::uint32_t registerAddress, std::uint64_t size, std::int32_t result) const {
     return std::string(name) + "(" + handleName(handle) + ", " + interfaceName(interfaceCode) + ", " +
@@ -111,12 +115,13 @@ std::string HalFront::transferText(const char* name, const void* handle, std::ui
 
 std::int32_t HalFront::readConfig(void* handle, void* buffer, std::uint64_t size, std::uint32_t interfaceCode,
                                   std::uint32_t registerAddress) {
-    const std::int32_t result = onOpenBoard(handle, [&](std::int32_t board) {
+    const std::int32_t count = onOpenBoard(handle, [&](std::int32_t board) {
         return simulator->read(board, interfaceCode, registerAddress, buffer, size);
     });
+    const std::int32_t result = successResult(count);
     std::string line = transferText("VHalReadConfig", handle, interfaceCode, registerAddress, size, result);
-    if (result >= 0) {
-        line += " [" + hexBytes(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(result)) + "]";
+    if (count >= 0) {
+        line += " [" + hexBytes(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count)) + "]";
     }
     trace.append(line);
     return result;
@@ -124,9 +129,9 @@ std::int32_t HalFront::readConfig(void* handle, void* buffer, std::uint64_t size
 
 std::int32_t HalFront::writeConfig(void* handle, const void* buffer, std::uint64_t size, std::uint32_t interfaceCode,
                                    std::uint32_t registerAddress) {
-    const std::int32_t result = onOpenBoard(handle, [&](std::int32_t board) {
+    const std::int32_t result = successResult(onOpenBoard(handle, [&](std::int32_t board) {
         return simulator->write(board, interfaceCode, registerAddress, buffer, size);
-    });
+    }));
     std::string line = transferText("VHalWriteConfig", handle, interfaceCode, registerAddress, size, result);
     // The bytes given, whatever the result; a size no transfer may have is not read.
     if (buffer != nullptr && size <= kMaxTransfer) {

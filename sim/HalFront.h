@@ -43,6 +43,9 @@ private:
     std::int32_t openBoardOf(const void* handle) const;
     std::int32_t indexOf(const void* handle) const;
     void* handleOf(std::int32_t board);
+    // A transfer's result as the library returns it: the byte count, or 0 for a
+    // successful transfer when the configuration says so.
+    std::int32_t successResult(std::int32_t count) const;
     std::string transferText(const char* name, const void* board, std::uint32_t interfaceCode,
                              std::uint32_t registerAddress, std::uint64_t size, std::int32_t result) const;
 

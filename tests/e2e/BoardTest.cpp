@@ -4,6 +4,10 @@
 
 #include "Cases.h"
 
+#include <cstdio>
+#include <iterator>
+#include <stdexcept>
+
 namespace vexa::e2e {
 namespace {
 
@@ -85,6 +89,61 @@ const Case kLayoutCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Layout, ToolRun, testing::ValuesIn(kLayoutCases), caseName);
+
+// Every other board-type code of the layout table, and a code in a gap of its runs:
+// each with its banks, its display name, and whether the inventory probes its first
+// bus once more when it goes.
+enum class Banks { Extension, ExtensionWithoutProbe, FixedSecondBank, None };
+
+Case boardType(std::int32_t type, const std::string& display, Banks banks) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%X", static_cast<unsigned>(type));
+    const std::string machine = "write-cycle-ms 0\nboard 0 type " + std::string(code) +
+                                "\nexpander 0 IOS0 DS4520\nexpander 0 IOS1 DS4510\n";
+    const std::vector<std::string> commandLine = {"-verbose", "-board", "0", "-get"};
+    const Lines start = kStartOfOneBoard + selectBoard(0, type) + frontExpander(0);
+    const std::string header = "Board 0 is a " + display + "\n" + unsetBank(0, "Front GPIO");
+    const std::string name = std::string("type_") + code;
+    switch (banks) {
+    case Banks::Extension:
+    case Banks::ExtensionWithoutProbe:
+        return {name, commandLine, machine,
+                {"Board 0 has 3 GPIO banks\n" + header + unsetBank(1, "GPIO Port A") + unsetBank(2, "GPIO Port B") +
+                     "Done.\n",
+                 kWarning, 0,
+                 start + extensionExpander(0) + report(0, type) +
+                     (banks == Banks::Extension ? releaseWithProbe(0) : closeBoard(0))}};
+    case Banks::FixedSecondBank:
+        return {name, commandLine, machine,
+                {"Board 0 has 2 GPIO banks\n" + header + unsetBank(1, "GPIO") + "Done.\n",
+                 std::string(kWarning) + kWarning, 0,
+                 start + fixedExpander(0) + report(0, type) + releaseWithProbe(0)}};
+    case Banks::None:
+        break;
+    }
+    return {name, commandLine, machine,
+            {"", failure("Board is not supported"), 1, kStartOfOneBoard + selectBoard(0, type) + closeBoard(0)}};
+}
+
+const Case kBoardTypeCases[] = {
+    boardType(0x753, "Vexa Lynx 753", Banks::Extension),
+    boardType(0x755, "Vexa Lynx 755", Banks::Extension),
+    boardType(0x756, "Vexa Lynx 756", Banks::Extension),
+    boardType(0x757, "Vexa Lynx 757", Banks::Extension),
+    boardType(0x758, "Vexa Lynx 758", Banks::Extension),
+    boardType(0x7511, "Vexa Lynx 7511", Banks::Extension),
+    boardType(0x7541, "Vexa Lynx 7541", Banks::Extension),
+    boardType(0x7591, "Vexa Lynx 7591", Banks::Extension),
+    boardType(0xA62, "Vexa Heron A62", Banks::ExtensionWithoutProbe),
+    boardType(0xA64, "Vexa Heron A64", Banks::ExtensionWithoutProbe),
+    boardType(0xA65, "Vexa Heron A65", Banks::ExtensionWithoutProbe),
+    boardType(0xA66, "Vexa Heron A66", Banks::ExtensionWithoutProbe),
+    boardType(0xA67, "Vexa Heron A67", Banks::ExtensionWithoutProbe),
+    boardType(0x7540, "Vexa Lynx 7540", Banks::FixedSecondBank),
+    boardType(0xA63, "", Banks::None),
+};
+
+INSTANTIATE_TEST_SUITE_P(BoardType, ToolRun, testing::ValuesIn(kBoardTypeCases), caseName);
 
 const Case kReportCases[] = {
     // Front GPIO: pin 0 pulled up, pin 1 driven low, pin 2 both at once. Extension: pin 0
@@ -270,6 +329,48 @@ const Case kSetCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Set, ToolRun, testing::ValuesIn(kSetCases), caseName);
 
+// Rows above once more against a library whose successful transfers return 0 rather
+// than the byte count: neither the probes nor "-get" and "-set" may take 0 for a failure.
+const Case& rowNamed(const std::vector<Case>& table, const std::string& name) {
+    for (const Case& row : table) {
+        if (row.name == name) {
+            return row;
+        }
+    }
+    throw std::logic_error("no row named " + name);
+}
+
+Case withZeroTransferResults(const Case& row) {
+    Case zero = row;
+    zero.name += "_zero_transfer_results";
+    zero.config = "transfer-result zero\n" + row.config;
+    for (std::string& line : zero.expected.trace) {
+        const std::size_t result = line.find(") = ") + 4;
+        const std::size_t end = line.find(' ', result);
+        if (line.compare(0, 10, "VHalReadCo") != 0 && line.compare(0, 10, "VHalWriteC") != 0) {
+            continue;
+        }
+        if (line[result] != '-' && end != std::string::npos) {
+            line.replace(result, end - result, "0");
+        }
+    }
+    return zero;
+}
+
+std::vector<Case> zeroTransferResultCases() {
+    std::vector<Case> all(std::begin(kLayoutCases), std::end(kLayoutCases));
+    all.insert(all.end(), std::begin(kReportCases), std::end(kReportCases));
+    all.insert(all.end(), std::begin(kSetCases), std::end(kSetCases));
+    std::vector<Case> zero;
+    for (const char* name : {"extension_attached", "extension_not_attached", "fixed_second_bank_ignores_exclude",
+                             "levels_settings_and_invalid_pins", "front_bank", "extension_port_a_in_long_words"}) {
+        zero.push_back(withZeroTransferResults(rowNamed(all, name)));
+    }
+    return zero;
+}
+
+INSTANTIATE_TEST_SUITE_P(ZeroTransferResults, ToolRun, testing::ValuesIn(zeroTransferResultCases()), caseName);
+
 // A "-set" that refuses any of its arguments writes nothing at all.
 Case refusedSet(const std::string& name, const std::vector<std::string>& arguments, const std::string& message) {
     std::vector<std::string> commandLine = {"-board", "0"};
@@ -282,6 +383,7 @@ const Case kRefusedSetCases[] = {
     refusedSet("two_colons", {"-set", "0:a:b"}, "Invalid argument for option"),
     refusedSet("word_after_the_settings", {"-set", "0:default", "foo"}, "Invalid argument for option"),
     refusedSet("bank_beyond_the_last", {"-set", "0:ds,pu,in", "9:default"}, "Bank not found"),
+    refusedSet("bank_equal_to_the_bank_count", {"-set", "3:default"}, "Bank not found"),
     refusedSet("bank_beyond_32_bits", {"-set", "4294967296:default"}, "Bank not found"),
     refusedSet("ports_disagree_on_a_shared_pin", {"-set", "1:ds,pu,in", "2:ds,pd,in"}, "Conflicting settings"),
     refusedSet("same_pin_twice_in_one_pass", {"-force", "-set", "0:default", "0:clear"}, "Conflicting settings"),

@@ -26,6 +26,12 @@ const Case kCommandLineCases[] = {
     {"board_with_negative_index", {"-board", "-1"}, kMachine, {"", kMissingArgument, 1, kStart}},
     {"board_with_empty_argument", {"-board", ""}, kMachine, {"", kMissingArgument, 1, kStart}},
     {"board_index_beyond_32_bits", {"-board", "99999999999"}, kMachine, {"", kInvalidIndex, 1, kStart}},
+    // A blank before the sign lets a negative number through as the argument.
+    {"board_with_blank_and_negative_index", {"-board", " -1"}, kMachine, {"", kInvalidIndex, 1, kStart}},
+    {"board_with_negative_index_beyond_32_bits",
+     {"-board", "\t-4294967295"},
+     kMachine,
+     {"", kInvalidIndex, 1, kStart}},
     {"board_index_equal_to_slot_count", {"-b", "6"}, kMachine, {"", kInvalidIndex, 1, kStart}},
     {"board_abc_is_board_0",
      {"-board", "abc"},

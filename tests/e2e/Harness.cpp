@@ -225,6 +225,9 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
     case Library::Dependent:
         fs::copy_file(build.bin / build.halFile("dependent"), hal);
         break;
+    case Library::Unresolved:
+        fs::copy_file(build.bin / build.halFile("unresolved"), hal);
+        break;
     case Library::Missing:
         break;
     case Library::NotALibrary:

@@ -27,7 +27,8 @@ struct Platform {
     std::string toolFile() const;
     std::string simulatorCommandFile() const; // vexa-sim
     char separator() const;                   // of paths as the program reads them
-    // The hardware library's file name, or that of a variant ("nowrite", "noinit").
+    // The hardware library's file name, or that of a variant ("nowrite", "noinit",
+    // "unresolved").
     std::string halFile(const std::string& variant = "") const;
     // The file name of the build's shared library `base`.
     std::string libraryFile(const std::string& base) const;
@@ -44,7 +45,7 @@ const Platform& platform();
 
 // What a staged bin folder gets as its hardware library.
 // Dependent imports a library of its own, which the stand-in's folder does not hold.
-enum class Library { Full, NoWrite, NoInit, Dependent, Missing, NotALibrary };
+enum class Library { Full, NoWrite, NoInit, Dependent, Missing, NotALibrary, Unresolved };
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class Sandbox {

@@ -3,14 +3,17 @@
 // is read into; things in the library's place that are no library; folders it may not
 // read. It must open the board or refuse every board index, and nothing else.
 //
-// Linux only: names, modes and kinds of file are staged for the Linux loader, byte by
-// byte, and Wine would translate them on their way to a Windows program.
+// Under Wine too, for every row Windows can express: a Windows program sees a path as
+// "Z:" and the Linux path, its bytes beyond ASCII in its code page (1252: "\xC3\xA9" in
+// a Linux name is the one byte "\xE9" for it), and lengths are counted as it sees
+// them. The rows that cannot run on one of the platforms say why when skipped.
 
 #include "Cases.h"
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -32,36 +35,62 @@ const Expected kOpensBoard2 = {"Done.\n", "", 0, maxDevices(kSlots) + constructB
 // Without a library the tool makes no library call at all.
 const Expected kRefused = {"", failure("Invalid board index"), 1, {}};
 
-// The cases of one table, which run on Linux only.
-template <typename Row>
-class LinuxOnly : public testing::TestWithParam<Row> {
-protected:
-    void SetUp() override {
-        if (platform().windows) {
-            GTEST_SKIP() << "staged for the Linux loader: Wine would translate names, modes and kinds of file";
-        }
+// Windows opens no file whose path, its terminating NUL included, exceeds MAX_PATH.
+constexpr std::size_t kWindowsMaxPath = 260;
+
+// Where a row runs: everywhere unless it names the one platform it runs on, and why
+// it cannot run on the other.
+enum class Runs { Everywhere, OnLinuxOnly, OnWindowsOnly };
+
+struct OnePlatform {
+    Runs runs = Runs::Everywhere;
+    const char* why = "";
+
+    bool skipped() const {
+        return runs == (platform().windows ? Runs::OnLinuxOnly : Runs::OnWindowsOnly);
     }
 };
 
-// `length` bytes of blanks, letters, UTF-8 and a byte that is not UTF-8 at all.
-std::string filler(std::size_t length) {
-    static const std::string pattern = "Vexa Soft\xC3\xA9 \xFF";
-    std::string text;
-    while (text.size() < length) {
-        text += pattern;
+// How many bytes the tool sees in a Linux name: under Wine each UTF-8 character of
+// the filler is one byte of the code page.
+std::size_t toolLength(const std::string& text) {
+    if (!platform().windows) {
+        return text.size();
     }
-    return text.substr(0, length);
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// `base` extended by folders named with the filler to exactly `length` bytes. No folder
-// has one of the names the tool looks for, and none is longer than a file name may be.
+// An absolute path as the tool sees it in its environment.
+std::string toolPath(const std::string& path) {
+    return platform().environmentPath(path);
+}
+
+// Blanks, letters and a letter beyond ASCII, `length` bytes as the tool sees them; on
+// Linux also a byte that is not UTF-8 at all, which Wine hands a program as "?".
+std::string filler(std::size_t length) {
+    static const char* const linuxPattern[] = {"V", "e", "x", "a", " ", "S", "o", "f", "t", "\xC3\xA9", " ", "\xFF"};
+    const std::size_t patternLength = platform().windows ? std::size(linuxPattern) - 1 : std::size(linuxPattern);
+    std::string text;
+    for (std::size_t i = 0; toolLength(text) < length; ++i) {
+        text += linuxPattern[i % patternLength];
+    }
+    if (toolLength(text) > length) {
+        text.resize(length); // Linux only: the last letter loses a byte
+    }
+    return text;
+}
+
+// `base` extended by folders named with the filler to exactly `length` bytes as the
+// tool sees the path. No folder has one of the names the tool looks for, and none is
+// longer than a file name may be.
 std::string pathOfLength(const std::string& base, std::size_t length) {
-    if (length < base.size() + 2) {
+    if (length < toolLength(toolPath(base)) + 2) {
         throw std::logic_error("no room for a folder under " + base);
     }
     std::string path = base;
-    while (path.size() < length) {
-        const std::size_t left = length - path.size() - 1; // after the separator
+    while (toolLength(toolPath(path)) < length) {
+        const std::size_t left = length - toolLength(toolPath(path)) - 1; // after the separator
         std::size_t name = std::min<std::size_t>(left, 200);
         if (left - name == 1) {
             --name; // a last folder needs a separator and one byte
@@ -71,9 +100,12 @@ std::string pathOfLength(const std::string& base, std::size_t length) {
     return path;
 }
 
-// The longest installation directory whose library path still fits the buffer.
+// The longest installation directory whose library path still fits: the tool's buffer
+// on Linux, MAX_PATH on Windows.
 std::size_t longestDirectory() {
-    return kBufferSize - 1 - std::string("/bin/" + platform().halFile()).size();
+    const std::string separator(1, platform().separator());
+    const std::size_t limit = platform().windows ? kWindowsMaxPath : kBufferSize;
+    return limit - 1 - std::string(separator + "bin" + separator + platform().halFile()).size();
 }
 
 // The sandbox's real path: the tool reads its own path with every link resolved.
@@ -120,16 +152,20 @@ struct VariableCase {
     // sandbox, so a relative value names a folder there.
     std::function<std::string(const Sandbox&)> value;
     Expected expected;
+    OnePlatform only = {};
 };
 
 void PrintTo(const VariableCase& row, std::ostream* stream) {
     *stream << row.name;
 }
 
-using InstallationVariable = LinuxOnly<VariableCase>;
+using InstallationVariable = testing::TestWithParam<VariableCase>;
 
 TEST_P(InstallationVariable, OpensTheBoardOrRefusesEveryIndex) {
     const VariableCase& row = GetParam();
+    if (row.only.skipped()) {
+        GTEST_SKIP() << row.only.why;
+    }
     Sandbox sandbox;
     Invocation run;
     run.environment = {{row.variable, row.value(sandbox)}};
@@ -138,14 +174,16 @@ TEST_P(InstallationVariable, OpensTheBoardOrRefusesEveryIndex) {
 
 // An installation whose path has blanks and bytes beyond ASCII.
 std::string oddInstallation(const Sandbox& sandbox) {
-    return install(sandbox, realRoot(sandbox) + "/" + filler(40));
+    return toolPath(install(sandbox, realRoot(sandbox) + "/" + filler(40)));
 }
 
-// The installation, padded with separators to `separatorsUntil` bytes, then `tail`.
-std::function<std::string(const Sandbox&)> padded(std::size_t separatorsUntil, const std::string& tail) {
+// The installation, padded with separators to `separatorsUntil` bytes, then `tail`
+// bytes of filler (or "x" for 1).
+std::function<std::string(const Sandbox&)> padded(std::size_t separatorsUntil, std::size_t tail) {
     return [=](const Sandbox& sandbox) {
         std::string value = oddInstallation(sandbox);
-        return value + std::string(separatorsUntil - value.size(), '/') + tail;
+        return value + std::string(separatorsUntil - toolLength(value), platform().separator()) +
+               (tail == 1 ? std::string("x") : filler(tail));
     };
 }
 
@@ -153,32 +191,49 @@ std::function<std::string(const Sandbox&)> fixed(const std::string& value) {
     return [=](const Sandbox&) { return value; };
 }
 
+std::function<std::string(const Sandbox&)> fillerOf(std::size_t length) {
+    return [=](const Sandbox&) { return filler(length); };
+}
+
 // An installation whose directory is `extra` bytes longer than the longest whose
 // library path fits.
 std::function<std::string(const Sandbox&)> longestInstallationPlus(std::size_t extra) {
     return [=](const Sandbox& sandbox) {
-        return install(sandbox, pathOfLength(realRoot(sandbox), longestDirectory() + extra));
+        return toolPath(install(sandbox, pathOfLength(realRoot(sandbox), longestDirectory() + extra)));
     };
 }
+
+const OnePlatform kBufferLimit = {Runs::OnLinuxOnly, "Windows opens no library whose path is longer than MAX_PATH "
+                                                     "allows, far below the tool's buffer: see library_path_of_*"};
+const OnePlatform kMaxPathLimit = {Runs::OnWindowsOnly, "MAX_PATH is Windows' own: Linux opens the library whatever "
+                                                        "its path's length, up to the tool's buffer"};
 
 const VariableCase kVariableCases[] = {
     {"empty", "VEXADIR5_64", fixed(""), kRefused},
     {"one_blank", "VEXADIR5_64", [](const Sandbox& sandbox) { return install(sandbox, " "); }, kOpensBoard2},
-    {"one_byte_beyond_ascii", "VEXADIR5_64", [](const Sandbox& sandbox) { return install(sandbox, "\xE9"); },
-     kOpensBoard2},
-    {"one_separator_is_kept", "VEXADIR5_64", fixed("/"), kRefused},
+    // The tool sees one byte "\xE9": the Linux name holds it as is, or, for Windows,
+    // as the UTF-8 that Wine turns into it.
+    {"one_byte_beyond_ascii", "VEXADIR5_64",
+     [](const Sandbox& sandbox) { return install(sandbox, platform().windows ? "\xC3\xA9" : "\xE9"); }, kOpensBoard2},
+    {"one_separator_is_kept", "VEXADIR5_64",
+     [](const Sandbox&) { return std::string(1, platform().separator()); }, kRefused},
     // The value is cut to its first 1023 bytes before its trailing separators go.
-    {"1023_bytes_ending_in_separators", "VEXADIR5_64", padded(1023, ""), kOpensBoard2},
-    {"1024_bytes_cut_to_1023", "VEXADIR5_64", padded(1023, "x"), kOpensBoard2},
-    {"5000_bytes_cut_to_1023", "VEXADIR5_64", padded(1023, filler(5000 - 1023)), kOpensBoard2},
-    {"VEXADIR5_of_5000_bytes_cut_to_1023", "VEXADIR5", padded(1023, filler(5000 - 1023)), kOpensBoard2},
-    {"cut_keeps_byte_1023", "VEXADIR5_64", padded(1022, "x"), kRefused},
+    {"1023_bytes_ending_in_separators", "VEXADIR5_64", padded(1023, 0), kOpensBoard2},
+    {"1024_bytes_cut_to_1023", "VEXADIR5_64", padded(1023, 1), kOpensBoard2},
+    {"5000_bytes_cut_to_1023", "VEXADIR5_64", padded(1023, 5000 - 1023), kOpensBoard2},
+    {"VEXADIR5_of_5000_bytes_cut_to_1023", "VEXADIR5", padded(1023, 5000 - 1023), kOpensBoard2},
+    {"cut_keeps_byte_1023", "VEXADIR5_64", padded(1022, 1), kRefused},
     // Too long for the library's path.
-    {"1023_bytes", "VEXADIR5_64", fixed(filler(1023)), kRefused},
-    {"1024_bytes", "VEXADIR5_64", fixed(filler(1024)), kRefused},
-    {"5000_bytes", "VEXADIR5_64", fixed(filler(5000)), kRefused},
-    {"longest_directory_whose_library_path_fits", "VEXADIR5_64", longestInstallationPlus(0), kOpensBoard2},
-    {"directory_one_byte_longer", "VEXADIR5_64", longestInstallationPlus(1), kRefused},
+    {"1023_bytes", "VEXADIR5_64", fillerOf(1023), kRefused},
+    {"1024_bytes", "VEXADIR5_64", fillerOf(1024), kRefused},
+    {"5000_bytes", "VEXADIR5_64", fillerOf(5000), kRefused},
+    {"longest_directory_whose_library_path_fits", "VEXADIR5_64", longestInstallationPlus(0), kOpensBoard2,
+     kBufferLimit},
+    {"directory_one_byte_longer", "VEXADIR5_64", longestInstallationPlus(1), kRefused, kBufferLimit},
+    // The limit on Windows: the library's path of 259 characters, with its NUL as long
+    // as MAX_PATH. Wine takes one character more; beyond that no path is opened.
+    {"library_path_of_259_characters", "VEXADIR5_64", longestInstallationPlus(0), kOpensBoard2, kMaxPathLimit},
+    {"library_path_of_261_characters", "VEXADIR5_64", longestInstallationPlus(2), kRefused, kMaxPathLimit},
 };
 
 // --- The tool's own path --------------------------------------------------------------
@@ -194,7 +249,7 @@ void PrintTo(const ToolPathCase& row, std::ostream* stream) {
     *stream << row.name;
 }
 
-using ToolPath = LinuxOnly<ToolPathCase>;
+using ToolPath = testing::TestWithParam<ToolPathCase>;
 
 TEST_P(ToolPath, IsWalkedWhenItFitsTheBuffer) {
     const ToolPathCase& row = GetParam();
@@ -204,13 +259,18 @@ TEST_P(ToolPath, IsWalkedWhenItFitsTheBuffer) {
     const std::string folder = pathOfLength(realRoot(sandbox) + "/install/bin", row.length - tool.size());
     Invocation run;
     run.program = sandbox.stageTool(fs::relative(folder, realRoot(sandbox)).string(), Library::Missing);
-    ASSERT_EQ(row.length, fs::canonical(run.program).string().size());
+    ASSERT_EQ(row.length, toolLength(toolPath(fs::canonical(run.program).string())));
     if (!row.environmentInstallation.empty()) {
-        run.environment = {{"VEXADIR5_64", realRoot(sandbox) + "/" + row.environmentInstallation}};
+        run.environment = {{"VEXADIR5_64", toolPath(realRoot(sandbox) + "/" + row.environmentInstallation)}};
     }
     runTheTool(sandbox, run, row.expected);
 
-    // The trace shows the path that fits whole, and none of one that was cut.
+    // The trace shows the path that fits whole, and none of one that was cut. Under
+    // Wine the tool's own path is the system's spelling of it, which the loader rows
+    // check.
+    if (platform().windows) {
+        return;
+    }
     const std::string path = row.length < kBufferSize ? fs::canonical(run.program).string() : "unknown";
     expectTraceLines({kTracePrefix + ("self " + path)}, tracedStep(sandbox, run, row.expected, "self "));
 }
@@ -229,24 +289,32 @@ struct NotALibraryCase {
     // What the loader trace says after "load failed: <library>": the tool's reason for
     // refusing the file, or "*" where the system's message follows.
     std::string reason;
+    OnePlatform only = {};
 };
 
 void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
     *stream << row.name;
 }
 
-using NotALibrary = LinuxOnly<NotALibraryCase>;
+using NotALibrary = testing::TestWithParam<NotALibraryCase>;
 
 TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
+    if (GetParam().only.skipped()) {
+        GTEST_SKIP() << GetParam().only.why;
+    }
     Sandbox sandbox;
     const fs::path bin = sandbox.path("install/bin");
     fs::create_directories(bin);
     const fs::path library = bin / platform().halFile();
     GetParam().make(library);
     Invocation run;
-    run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
+    run.environment = {{"VEXADIR5_64", toolPath(sandbox.path("install").string())}};
     runTheTool(sandbox, run, kRefused);
 
+    // Windows gives its own message for each, which the loader rows check.
+    if (platform().windows) {
+        return;
+    }
     run.program = sandbox.stageTool("traced", Library::Missing);
     expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason},
                      tracedStep(sandbox, run, kRefused, "load "));
@@ -285,16 +353,20 @@ const std::vector<std::string> kWithoutFileOverride = {
 
 struct UnreadableCase {
     std::string name;
-    std::string relative; // in the installation found through VEXADIR5_64
+    std::string relative; // in the installation found through VEXADIR5_64; "@LIBRARY@": the library
     fs::perms mode;
     Expected expected;
+    // Under Wine its server opens a file for the program, with the server's own
+    // rights: as root, with the capability to read any file, a file's mode does not
+    // count, only the folders on the way to it.
+    bool needsModesUnderWine = false;
 };
 
 void PrintTo(const UnreadableCase& row, std::ostream* stream) {
     *stream << row.name;
 }
 
-using Unreadable = LinuxOnly<UnreadableCase>;
+using Unreadable = testing::TestWithParam<UnreadableCase>;
 
 // Gives a file its mode back when the case ends, so that the sandbox can be removed.
 class ModeChange {
@@ -326,6 +398,9 @@ bool modesCount(const Sandbox& sandbox, const std::vector<std::string>& launcher
 
 TEST_P(Unreadable, RefusesEveryIndexUnlessTheLibraryCanStillBeOpened) {
     const UnreadableCase& row = GetParam();
+    if (row.needsModesUnderWine && platform().windows && geteuid() == 0) {
+        GTEST_SKIP() << "Wine's server opens the file for the program, with root's right to read any file";
+    }
     Sandbox sandbox;
     Invocation run;
     if (geteuid() == 0) {
@@ -336,15 +411,16 @@ TEST_P(Unreadable, RefusesEveryIndexUnlessTheLibraryCanStillBeOpened) {
                         "change the capability bounding set";
     }
     install(sandbox, "install");
-    const ModeChange change(sandbox.path("install/" + row.relative), row.mode);
-    run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
+    const std::string relative = row.relative == "@LIBRARY@" ? "bin/" + platform().halFile() : row.relative;
+    const ModeChange change(sandbox.path("install/" + relative), row.mode);
+    run.environment = {{"VEXADIR5_64", toolPath(sandbox.path("install").string())}};
     runTheTool(sandbox, run, row.expected);
 }
 
 const UnreadableCase kUnreadableCases[] = {
     {"library_folder", "bin", fs::perms::none, kRefused},
     {"installation_folder", ".", fs::perms::none, kRefused},
-    {"library", "bin/libvexa_hal.so", fs::perms::none, kRefused},
+    {"library", "@LIBRARY@", fs::perms::none, kRefused, true},
     // Listing is not needed: the library is opened by its full path.
     {"library_folder_searchable_only", "bin", fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
      kOpensBoard2},

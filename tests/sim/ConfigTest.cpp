@@ -17,6 +17,7 @@ TEST(Config, ReadsEveryStatementAndOption) {
 slots 6            # more slots than boards
 write-cycle-ms 0
 fail-call 12
+transfer-result zero
 board 1 type -5 fail-open
 board 2 type 0xFFFFFFFF fail-type
 expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4 busy refuse
@@ -28,6 +29,7 @@ expander 2 IOS0 DS4520
     EXPECT_EQ(config.slots, 6);
     EXPECT_EQ(config.writeCycleMs, 0u);
     EXPECT_EQ(config.failingCall, 12u);
+    EXPECT_TRUE(config.transfersReturnZero);
     ASSERT_EQ(config.boards.size(), 2u);
     EXPECT_EQ(config.board(1)->type, -5);
     EXPECT_TRUE(config.board(1)->failOpen);
@@ -90,6 +92,7 @@ TEST(Config, RefusesEachErrorNamingFileAndLine) {
         {"slots x", "test.conf:1: bad slot count \"x\" (0 to 2147483647)"},
         {"write-cycle-ms 2000", "test.conf:1: bad write cycle time \"2000\" (0 to 1000)"},
         {"fail-call 0", "test.conf:1: bad call number \"0\" (1 to 18446744073709551615)"},
+        {"transfer-result bytes", "test.conf:1: bad transfer result \"bytes\" (count or zero)"},
         {"slots 2\nboard 2 type 1\nslots 3", "test.conf:3: slots given twice"},
         {"slots 2\n\nboard 2 type 1", "test.conf:3: board 2 does not fit in 2 board slots"},
         {"board 0", "test.conf:1: missing \"type\""},

@@ -1,6 +1,7 @@
 #include "sim/HalFront.h"
 
 #include "SimTestSupport.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,7 @@ using testing::TempDir;
 
 const char kMachine[] = "write-cycle-ms 0\nboard 0 type 0x752\nexpander 0 IOS0 DS4520\n";
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
+using test::lines;
 
 TEST(HalFront, TracesEveryCallInItsFixedForm) {
     const TempDir folder;

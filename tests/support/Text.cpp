@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include <sstream>
+
 namespace vexa::test {
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -27,6 +29,15 @@ std::string linesText(const std::vector<std::string>& lines) {
         text += line + '\n';
     }
     return text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        result.push_back(line);
+    }
+    return result;
 }
 
 } // namespace vexa::test

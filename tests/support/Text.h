@@ -16,4 +16,7 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 // Each line ended with a newline, as a file holds them.
 std::string linesText(const std::vector<std::string>& lines);
 
+// The lines of a text, line ends removed.
+std::vector<std::string> lines(const std::string& text);
+
 } // namespace vexa::test
