@@ -51,31 +51,25 @@ struct OnePlatform {
     }
 };
 
-// How many bytes the tool sees in a Linux name: under Wine each UTF-8 character of
-// the filler is one byte of the code page.
-std::size_t toolLength(const std::string& text) {
-    if (!platform().windows) {
-        return text.size();
-    }
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // An absolute path as the tool sees it in its environment.
 std::string toolPath(const std::string& path) {
     return platform().environmentPath(path);
 }
 
-// Blanks, letters and a letter beyond ASCII, `length` bytes as the tool sees them; on
+// Blanks, letters and a letter beyond ASCII, `length` bytes as the tool sees them (it
+// reads names as UTF-8 on Windows too, where its manifest sets the code page); on
 // Linux also a byte that is not UTF-8 at all, which Wine hands a program as "?".
-std::string filler(std::size_t length) {
+// With `asciiOnly`, bytes and characters are one: for a limit Windows counts in
+// characters.
+std::string filler(std::size_t length, bool asciiOnly = false) {
     static const char* const linuxPattern[] = {"V", "e", "x", "a", " ", "S", "o", "f", "t", "\xC3\xA9", " ", "\xFF"};
-    const std::size_t patternLength = platform().windows ? std::size(linuxPattern) - 1 : std::size(linuxPattern);
+    const std::size_t patternLength =
+        asciiOnly ? 9 : (platform().windows ? std::size(linuxPattern) - 1 : std::size(linuxPattern));
     std::string text;
-    for (std::size_t i = 0; toolLength(text) < length; ++i) {
+    for (std::size_t i = 0; text.size() < length; ++i) {
         text += linuxPattern[i % patternLength];
     }
-    if (toolLength(text) > length) {
+    if (text.size() > length) {
         text.resize(length); // Linux only: the last letter loses a byte
     }
     return text;
@@ -84,18 +78,18 @@ std::string filler(std::size_t length) {
 // `base` extended by folders named with the filler to exactly `length` bytes as the
 // tool sees the path. No folder has one of the names the tool looks for, and none is
 // longer than a file name may be.
-std::string pathOfLength(const std::string& base, std::size_t length) {
-    if (length < toolLength(toolPath(base)) + 2) {
+std::string pathOfLength(const std::string& base, std::size_t length, bool asciiOnly = false) {
+    if (length < toolPath(base).size() + 2) {
         throw std::logic_error("no room for a folder under " + base);
     }
     std::string path = base;
-    while (toolLength(toolPath(path)) < length) {
-        const std::size_t left = length - toolLength(toolPath(path)) - 1; // after the separator
+    while (toolPath(path).size() < length) {
+        const std::size_t left = length - toolPath(path).size() - 1; // after the separator
         std::size_t name = std::min<std::size_t>(left, 200);
         if (left - name == 1) {
             --name; // a last folder needs a separator and one byte
         }
-        path += "/" + filler(name);
+        path += "/" + filler(name, asciiOnly);
     }
     return path;
 }
@@ -182,7 +176,7 @@ std::string oddInstallation(const Sandbox& sandbox) {
 std::function<std::string(const Sandbox&)> padded(std::size_t separatorsUntil, std::size_t tail) {
     return [=](const Sandbox& sandbox) {
         std::string value = oddInstallation(sandbox);
-        return value + std::string(separatorsUntil - toolLength(value), platform().separator()) +
+        return value + std::string(separatorsUntil - value.size(), platform().separator()) +
                (tail == 1 ? std::string("x") : filler(tail));
     };
 }
@@ -199,7 +193,8 @@ std::function<std::string(const Sandbox&)> fillerOf(std::size_t length) {
 // library path fits.
 std::function<std::string(const Sandbox&)> longestInstallationPlus(std::size_t extra) {
     return [=](const Sandbox& sandbox) {
-        return toolPath(install(sandbox, pathOfLength(realRoot(sandbox), longestDirectory() + extra)));
+        const bool characters = platform().windows; // MAX_PATH counts characters
+        return toolPath(install(sandbox, pathOfLength(realRoot(sandbox), longestDirectory() + extra, characters)));
     };
 }
 
@@ -259,7 +254,7 @@ TEST_P(ToolPath, IsWalkedWhenItFitsTheBuffer) {
     const std::string folder = pathOfLength(realRoot(sandbox) + "/install/bin", row.length - tool.size());
     Invocation run;
     run.program = sandbox.stageTool(fs::relative(folder, realRoot(sandbox)).string(), Library::Missing);
-    ASSERT_EQ(row.length, toolLength(toolPath(fs::canonical(run.program).string())));
+    ASSERT_EQ(row.length, toolPath(fs::canonical(run.program).string()).size());
     if (!row.environmentInstallation.empty()) {
         run.environment = {{"VEXADIR5_64", toolPath(realRoot(sandbox) + "/" + row.environmentInstallation)}};
     }
