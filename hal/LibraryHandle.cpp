@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 #endif
@@ -81,55 +83,152 @@ bool readAt(int fd, void* buffer, std::size_t size, off_t offset) {
     return true;
 }
 
+// Whether root or the user whose rights the process has owns a file. The effective
+// user: a library runs with that user's rights, so only a file that user (or root)
+// could have written anyway is trusted.
+bool ownedByRootOrUser(const struct stat& status) {
+    return status.st_uid == 0 || status.st_uid == geteuid();
+}
+
+constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
+
+// Why a library file, or the folder that holds it, may have been planted or changed by
+// another user; null when neither can have been. A folder others may write is safe
+// only with the sticky bit, which keeps them from replacing what they do not own.
+const char* distrustReason(const struct stat& file, const struct stat& folder) {
+    if (!ownedByRootOrUser(file)) {
+        return "it belongs to another user";
+    }
+    if ((file.st_mode & kWritableByOthers) != 0) {
+        return "others may write it";
+    }
+    if (!ownedByRootOrUser(folder)) {
+        return "its folder belongs to another user";
+    }
+    if ((folder.st_mode & kWritableByOthers) != 0 && (folder.st_mode & S_ISVTX) == 0) {
+        return "others may write its folder";
+    }
+    return nullptr;
+}
+
 // dlopen trusts the file it is given: on a FIFO it blocks for ever, and a library cut
 // short faults the process when the loader touches pages past the file's end. Such a
 // file is refused here, with the reason; anything else is left to dlopen to judge.
-std::string refusalReason(const std::string& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return {}; // dlopen says why it cannot be opened
-    }
-    std::string reason;
-    struct stat status {};
+std::string damageReason(int fd, const struct stat& status, const std::string& file) {
     Elf64_Ehdr header{};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        reason = file + ": not a regular file";
-    } else if (readAt(fd, &header, sizeof header, 0) && std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
-               header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_phentsize == sizeof(Elf64_Phdr)) {
-        std::vector<Elf64_Phdr> segments(header.e_phnum);
-        const bool complete = readAt(fd, segments.data(), segments.size() * sizeof(Elf64_Phdr),
-                                     static_cast<off_t>(header.e_phoff));
-        for (const Elf64_Phdr& segment : segments) {
-            if (!complete || (segment.p_type == PT_LOAD &&
-                              (segment.p_offset > static_cast<std::uint64_t>(status.st_size) ||
-                               segment.p_filesz > static_cast<std::uint64_t>(status.st_size) - segment.p_offset))) {
-                reason = file + ": file is cut short";
-                break;
-            }
+    if (!S_ISREG(status.st_mode)) {
+        return file + ": not a regular file";
+    }
+    if (!readAt(fd, &header, sizeof header, 0) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr)) {
+        return {};
+    }
+    std::vector<Elf64_Phdr> segments(header.e_phnum);
+    if (!readAt(fd, segments.data(), segments.size() * sizeof(Elf64_Phdr), static_cast<off_t>(header.e_phoff))) {
+        return file + ": file is cut short";
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    for (const Elf64_Phdr& segment : segments) {
+        if (segment.p_type == PT_LOAD && (segment.p_offset > size || segment.p_filesz > size - segment.p_offset)) {
+            return file + ": file is cut short";
         }
     }
-    close(fd);
-    return reason;
+    return {};
+}
+
+// The file to load, opened, or why it is not loaded.
+struct CheckedFile {
+    int fd = -1;
+    std::string refusal;     // in the words dlerror would use
+    bool distrusted = false; // refused because another user may have planted or changed it
+};
+
+std::string cannotOpen(const std::string& file, int error) {
+    return file + ": cannot open shared object file: " + std::strerror(error);
+}
+
+// Opens the library for loading. Links are resolved first, so that the file checked
+// is the one in the folder checked; both are checked through descriptors, and the
+// file is later loaded through its descriptor: no name can be swapped in between.
+CheckedFile openForLoading(const std::string& file) {
+    CheckedFile checked;
+    char* resolved = realpath(file.c_str(), nullptr);
+    if (resolved == nullptr) {
+        checked.refusal = cannotOpen(file, errno);
+        return checked;
+    }
+    const std::string real = resolved;
+    std::free(resolved);
+    const std::size_t slash = real.rfind('/');
+    const std::string folderPath = slash == 0 ? "/" : real.substr(0, slash);
+    // O_PATH: a folder that may only be searched serves, as it does for dlopen.
+    const int folder = open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        checked.refusal = cannotOpen(file, errno);
+        return checked;
+    }
+    const int fd = openat(folder, real.c_str() + slash + 1, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    const int openError = errno;
+    struct stat folderStatus {};
+    struct stat status {};
+    const bool known = fd >= 0 && fstat(folder, &folderStatus) == 0 && fstat(fd, &status) == 0;
+    close(folder);
+    if (!known) {
+        checked.refusal = cannotOpen(file, fd < 0 ? openError : errno);
+    } else if (const char* reason = distrustReason(status, folderStatus); reason != nullptr) {
+        checked.refusal = "not loading " + file + ": " + reason;
+        checked.distrusted = true;
+    } else {
+        checked.refusal = damageReason(fd, status, file);
+    }
+    if (checked.refusal.empty()) {
+        checked.fd = fd;
+    } else if (fd >= 0) {
+        close(fd);
+    }
+    return checked;
+}
+
+// A library that another user may have planted is named on standard error, once per
+// run however often the loader tries again.
+void reportDistrust(const std::string& reason) {
+    static bool reported = false;
+    if (!reported) {
+        reported = true;
+        std::fputs(("vexa-gpio: " + reason + "\n").c_str(), stderr);
+        std::fflush(stderr);
+    }
 }
 
 } // namespace
 
 void LibraryHandle::load() {
-    if (std::string reason = refusalReason(file); !reason.empty()) {
+    CheckedFile checked = openForLoading(file);
+    if (checked.fd < 0) {
         error = 1;
-        text = std::move(reason);
+        text = std::move(checked.refusal);
+        if (checked.distrusted) {
+            reportDistrust(text);
+        }
         return;
     }
-    // A full path only: no library search path is consulted.
-    module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The very file checked, through its descriptor. The loader names the library after
+    // the path it was given, so its messages get the real name back.
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(checked.fd);
+    module = dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const char* message = module == nullptr ? dlerror() : nullptr;
+    close(checked.fd);
     if (module != nullptr) {
         error = 0;
         text.clear();
         return;
     }
-    const char* message = dlerror();
     error = 1; // dlopen has no numeric code; the text says what went wrong
     text = message != nullptr ? message : "";
+    for (std::size_t at = text.find(byDescriptor); at != std::string::npos; at = text.find(byDescriptor, at)) {
+        text.replace(at, byDescriptor.size(), file);
+        at += file.size();
+    }
 }
 
 void* LibraryHandle::symbol(const char* name) const {
