@@ -111,9 +111,48 @@ const char* distrustReason(const struct stat& file, const struct stat& folder) {
     return nullptr;
 }
 
+// Whether a dynamic segment (inside the file) names the symbol and string tables that
+// every library has. A copy interrupted before it reached the segment leaves zeros
+// there, and the system loader faults on them.
+bool describesLibrary(int fd, const Elf64_Phdr& segment) {
+    std::vector<Elf64_Dyn> entries(segment.p_filesz / sizeof(Elf64_Dyn));
+    if (!readAt(fd, entries.data(), entries.size() * sizeof(Elf64_Dyn), static_cast<off_t>(segment.p_offset))) {
+        return false;
+    }
+    bool strings = false;
+    bool symbols = false;
+    for (const Elf64_Dyn& entry : entries) {
+        if (entry.d_tag == DT_NULL) {
+            break;
+        }
+        strings = strings || (entry.d_tag == DT_STRTAB && entry.d_un.d_ptr != 0);
+        symbols = symbols || (entry.d_tag == DT_SYMTAB && entry.d_un.d_ptr != 0);
+    }
+    return strings && symbols;
+}
+
+// Whether the section header table, which linkers put at the end of the file, lies
+// inside the file and its last entry is not zeros. A copy interrupted anywhere leaves
+// zeros there; the system loader reads no section header, so this is the one place
+// that shows it for sure. A library stripped of its section headers has none to check.
+bool sectionHeadersIntact(int fd, const Elf64_Ehdr& header, std::uint64_t size) {
+    if (header.e_shnum == 0 || header.e_shentsize != sizeof(Elf64_Shdr)) {
+        return true;
+    }
+    const std::uint64_t table = std::uint64_t{header.e_shnum} * sizeof(Elf64_Shdr);
+    if (header.e_shoff > size || table > size - header.e_shoff) {
+        return false;
+    }
+    Elf64_Shdr last{};
+    const Elf64_Shdr zeros{};
+    return readAt(fd, &last, sizeof last, static_cast<off_t>(header.e_shoff + table - sizeof last)) &&
+           std::memcmp(&last, &zeros, sizeof last) != 0;
+}
+
 // dlopen trusts the file it is given: on a FIFO it blocks for ever, and a library cut
-// short faults the process when the loader touches pages past the file's end. Such a
-// file is refused here, with the reason; anything else is left to dlopen to judge.
+// short, or whose tail is zeros, faults the process when the loader touches pages past
+// the file's end or follows the zeros. Such a file is refused here, with the reason;
+// anything else is left to dlopen to judge.
 std::string damageReason(int fd, const struct stat& status, const std::string& file) {
     Elf64_Ehdr header{};
     if (!S_ISREG(status.st_mode)) {
@@ -129,9 +168,16 @@ std::string damageReason(int fd, const struct stat& status, const std::string& f
     }
     const auto size = static_cast<std::uint64_t>(status.st_size);
     for (const Elf64_Phdr& segment : segments) {
-        if (segment.p_type == PT_LOAD && (segment.p_offset > size || segment.p_filesz > size - segment.p_offset)) {
+        if ((segment.p_type == PT_LOAD || segment.p_type == PT_DYNAMIC) &&
+            (segment.p_offset > size || segment.p_filesz > size - segment.p_offset)) {
             return file + ": file is cut short";
         }
+        if (segment.p_type == PT_DYNAMIC && !describesLibrary(fd, segment)) {
+            return file + ": file is damaged";
+        }
+    }
+    if (!sectionHeadersIntact(fd, header, size)) {
+        return file + ": file is damaged";
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include "Cases.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <stdexcept>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include <elf.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -239,6 +241,24 @@ std::string headOfLibrary(std::size_t size) {
     return bytes;
 }
 
+// The real library with zeros in place of its last `tenths`: a copy that was
+// interrupted after the file had been given its full size. Without section headers,
+// as some tools strip libraries, nothing at the file's end gives that away.
+std::string libraryWithZeroTail(std::size_t tenths, bool withSectionHeaders) {
+    std::string bytes = fileText(platform().bin / platform().halFile());
+    const std::size_t kept = bytes.size() - bytes.size() * tenths / 10;
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(kept), bytes.end(), '\0');
+    if (!withSectionHeaders) {
+        Elf64_Ehdr header{};
+        std::memcpy(&header, bytes.data(), sizeof header);
+        header.e_shoff = 0;
+        header.e_shnum = 0;
+        header.e_shstrndx = 0;
+        std::memcpy(bytes.data(), &header, sizeof header);
+    }
+    return bytes;
+}
+
 const NotALibraryCase kNotALibraryCases[] = {
     {"empty_file", [](const fs::path& library) { writeFile(library, ""); }},
     {"folder", [](const fs::path& library) { fs::create_directory(library); }},
@@ -246,6 +266,10 @@ const NotALibraryCase kNotALibraryCases[] = {
     {"program", [](const fs::path& library) { fs::copy_file(builtTool(), library); }},
     {"library_cut_short", [](const fs::path& library) { writeFile(library, headOfLibrary(4096)); }},
     {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); }},
+    {"library_whose_last_tenth_is_zeros",
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(1, true)); }},
+    {"library_without_section_headers_whose_second_half_is_zeros",
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(5, false)); }},
 };
 
 // --- Folders the tool may not read ----------------------------------------------------
