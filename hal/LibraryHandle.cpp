@@ -92,16 +92,10 @@ bool ownedByRootOrUser(const struct stat& status) {
 
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
 
-// Why a library file, or the folder that holds it, may have been planted or changed by
-// another user; null when neither can have been. A folder others may write is safe
-// only with the sticky bit, which keeps them from replacing what they do not own.
-const char* distrustReason(const struct stat& file, const struct stat& folder) {
-    if (!ownedByRootOrUser(file)) {
-        return "it belongs to another user";
-    }
-    if ((file.st_mode & kWritableByOthers) != 0) {
-        return "others may write it";
-    }
+// Why a folder may have been changed by another user; null when it cannot have been.
+// A folder others may write is safe only with the sticky bit, which keeps them from
+// replacing what they do not own.
+const char* folderDistrust(const struct stat& folder) {
     if (!ownedByRootOrUser(folder)) {
         return "its folder belongs to another user";
     }
@@ -109,6 +103,20 @@ const char* distrustReason(const struct stat& file, const struct stat& folder) {
         return "others may write its folder";
     }
     return nullptr;
+}
+
+// Why a library file may have been planted or changed by another user; null when it
+// cannot have been. `folder` holds the file; `linkFolder` holds the name it was asked
+// for, a link to it (else it is `folder` again), where another link could be put.
+const char* distrustReason(const struct stat& file, const struct stat& folder, const struct stat& linkFolder) {
+    if (!ownedByRootOrUser(file)) {
+        return "it belongs to another user";
+    }
+    if ((file.st_mode & kWritableByOthers) != 0) {
+        return "others may write it";
+    }
+    const char* reason = folderDistrust(folder);
+    return reason != nullptr ? reason : folderDistrust(linkFolder);
 }
 
 // Whether a dynamic segment (inside the file) names the symbol and string tables that
@@ -193,9 +201,19 @@ std::string cannotOpen(const std::string& file, int error) {
     return file + ": cannot open shared object file: " + std::strerror(error);
 }
 
+// The folder part of a path: "/" for a file in the root, "." for a bare name.
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Opens the library for loading. Links are resolved first, so that the file checked
 // is the one in the folder checked; both are checked through descriptors, and the
 // file is later loaded through its descriptor: no name can be swapped in between.
+// When the name is a link, the folder that holds the link is checked as well.
 CheckedFile openForLoading(const std::string& file) {
     CheckedFile checked;
     char* resolved = realpath(file.c_str(), nullptr);
@@ -206,9 +224,8 @@ CheckedFile openForLoading(const std::string& file) {
     const std::string real = resolved;
     std::free(resolved);
     const std::size_t slash = real.rfind('/');
-    const std::string folderPath = slash == 0 ? "/" : real.substr(0, slash);
     // O_PATH: a folder that may only be searched serves, as it does for dlopen.
-    const int folder = open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int folder = open(folderOf(real).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         checked.refusal = cannotOpen(file, errno);
         return checked;
@@ -216,12 +233,14 @@ CheckedFile openForLoading(const std::string& file) {
     const int fd = openat(folder, real.c_str() + slash + 1, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
     const int openError = errno;
     struct stat folderStatus {};
+    struct stat linkFolderStatus {};
     struct stat status {};
-    const bool known = fd >= 0 && fstat(folder, &folderStatus) == 0 && fstat(fd, &status) == 0;
+    const bool known = fd >= 0 && fstat(folder, &folderStatus) == 0 && fstat(fd, &status) == 0 &&
+                       stat(folderOf(file).c_str(), &linkFolderStatus) == 0;
     close(folder);
     if (!known) {
         checked.refusal = cannotOpen(file, fd < 0 ? openError : errno);
-    } else if (const char* reason = distrustReason(status, folderStatus); reason != nullptr) {
+    } else if (const char* reason = distrustReason(status, folderStatus, linkFolderStatus); reason != nullptr) {
         checked.refusal = "not loading " + file + ": " + reason;
         checked.distrusted = true;
     } else {

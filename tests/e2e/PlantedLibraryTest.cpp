@@ -28,6 +28,9 @@ struct PlantedCase {
     mode_t folderMode; // of its bin folder
     uid_t folderOwner;
     std::string reason; // on standard error; empty: the library loads
+    // Non-zero: the library and the folder above are in install/real, and the bin
+    // folder, of this mode, holds a link to the library.
+    mode_t linkFolderMode = 0;
 };
 
 void PrintTo(const PlantedCase& row, std::ostream* stream) {
@@ -52,13 +55,20 @@ TEST_P(PlantedLibrary, IsNeverLoaded) {
     }
     Sandbox sandbox;
     const fs::path bin = sandbox.path("install/bin");
+    const fs::path folder = row.linkFolderMode != 0 ? sandbox.path("install/real") : bin;
     fs::create_directories(bin);
+    fs::create_directories(folder);
     const fs::path library = bin / platform().halFile();
-    fs::copy_file(row.planted ? fs::path(VEXA_E2E_PLANTED_LIBRARY) : platform().bin / platform().halFile(), library);
-    ASSERT_EQ(0, chmod(library.c_str(), row.fileMode));
-    ASSERT_EQ(0, chmod(bin.c_str(), row.folderMode));
-    giveAway(library, row.fileOwner);
-    giveAway(bin, row.folderOwner);
+    const fs::path file = folder / platform().halFile();
+    fs::copy_file(row.planted ? fs::path(VEXA_E2E_PLANTED_LIBRARY) : platform().bin / platform().halFile(), file);
+    if (row.linkFolderMode != 0) {
+        fs::create_symlink("../real/" + platform().halFile(), library);
+        ASSERT_EQ(0, chmod(bin.c_str(), row.linkFolderMode));
+    }
+    ASSERT_EQ(0, chmod(file.c_str(), row.fileMode));
+    ASSERT_EQ(0, chmod(folder.c_str(), row.folderMode));
+    giveAway(file, row.fileOwner);
+    giveAway(folder, row.folderOwner);
 
     Invocation run;
     run.config = kMachine;
@@ -86,6 +96,11 @@ const PlantedCase kPlantedCases[] = {
     {"folder_its_group_may_write", false, true, 0755, 0, 0775, 0, "others may write its folder"},
     // The sticky bit keeps others from replacing a file they do not own.
     {"library_in_a_sticky_folder_anyone_may_write", false, false, 0755, 0, 01777, 0, ""},
+    // Through a link, the folder of the library and that of the link count.
+    {"link_to_a_library_in_a_folder_others_may_write", false, true, 0755, 0, 0777, 0, "others may write its folder",
+     0755},
+    {"link_in_a_folder_others_may_write", false, true, 0755, 0, 0755, 0, "others may write its folder", 0777},
+    {"link_to_a_library_elsewhere", false, false, 0755, 0, 0755, 0, "", 0755},
 };
 
 std::string plantedCaseName(const testing::TestParamInfo<PlantedCase>& info) {
