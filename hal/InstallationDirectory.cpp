@@ -12,6 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/auxv.h>
 #include <unistd.h>
 #endif
 
@@ -126,7 +127,34 @@ std::uint32_t ownModulePath(char* buffer) {
 
 #else
 
+namespace {
+
+// The file of the executable that was started, links resolved; false when it is gone.
+// Started through the dynamic loader ("ld.so vexa-gpio ..."), /proc/self/exe names the
+// loader, while this still names the tool. A relative name counts from the current
+// folder, which the tool never changes.
+bool startedExecutable(char* buffer, std::uint32_t& length) {
+    const auto* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+    char* resolved = started != nullptr ? realpath(started, nullptr) : nullptr;
+    if (resolved == nullptr) {
+        return false;
+    }
+    const std::size_t size = std::strlen(resolved);
+    length = 0; // 1024 characters or more: did not fit
+    if (size < kDirectoryBufferSize) {
+        std::memcpy(buffer, resolved, size + 1);
+        length = static_cast<std::uint32_t>(size);
+    }
+    std::free(resolved);
+    return true;
+}
+
+} // namespace
+
 std::uint32_t ownModulePath(char* buffer) {
+    if (std::uint32_t length = 0; startedExecutable(buffer, length)) {
+        return length;
+    }
     const ssize_t length = readlink("/proc/self/exe", buffer, kDirectoryBufferSize);
     if (length <= 0 || static_cast<std::size_t>(length) >= kDirectoryBufferSize) {
         return 0; // unknown, or 1024 characters or more: did not fit

@@ -14,7 +14,7 @@
 # The Debian packages lay the same files out as Debian does a program with private
 # libraries: the tool and the libraries in /usr/lib/vexa-gpio/bin, so that their
 # installation directory is /usr/lib/vexa-gpio, and /usr/bin/vexa-gpio a symbolic
-# link to the tool. The tool resolves its own path (/proc/self/exe) before looking
+# link to the tool. The tool resolves its own path (links followed) before looking
 # for the bin folder, and the loader resolves $ORIGIN the same way, so the link
 # leads to the libraries. Those files come from the components deb-tool and
 # deb-simulator, which only cpack's DEB generator installs.

@@ -11,6 +11,7 @@
 #include "Cases.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -20,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include <elf.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -327,6 +329,27 @@ std::string headOfLibrary(std::size_t size) {
     return bytes;
 }
 
+// The real library with zeros in place of its last `tenths`: a copy that was
+// interrupted after the file had been given its full size. Without section headers,
+// as some tools strip libraries, nothing at the file's end gives that away.
+std::string libraryWithZeroTail(std::size_t tenths, bool withSectionHeaders) {
+    std::string bytes = fileText(platform().bin / platform().halFile());
+    const std::size_t kept = bytes.size() - bytes.size() * tenths / 10;
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(kept), bytes.end(), '\0');
+    if (!withSectionHeaders) {
+        Elf64_Ehdr header{};
+        std::memcpy(&header, bytes.data(), sizeof header);
+        header.e_shoff = 0;
+        header.e_shnum = 0;
+        header.e_shstrndx = 0;
+        std::memcpy(bytes.data(), &header, sizeof header);
+    }
+    return bytes;
+}
+
+// The damage is that of an ELF file, and the system loader that would fault on it is Linux's.
+const OnePlatform kElfDamage = {Runs::OnLinuxOnly, "an ELF library's damage: Windows' loader checks a DLL itself"};
+
 const NotALibraryCase kNotALibraryCases[] = {
     {"empty_file", [](const fs::path& library) { writeFile(library, ""); }, ": *"},
     {"folder", [](const fs::path& library) { fs::create_directory(library); }, ": not a regular file"},
@@ -336,6 +359,12 @@ const NotALibraryCase kNotALibraryCases[] = {
      ": file is cut short"},
     {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); },
      ": not a regular file"},
+    {"library_whose_last_tenth_is_zeros",
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(1, true)); },
+     ": file is damaged", kElfDamage},
+    {"library_without_section_headers_whose_second_half_is_zeros",
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(5, false)); },
+     ": file is damaged", kElfDamage},
 };
 
 // --- Folders the tool may not read ----------------------------------------------------

@@ -6,8 +6,10 @@
 #include "Cases.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
+#include <elf.h>
 #include <sys/stat.h>
 
 namespace vexa::e2e {
@@ -349,6 +351,44 @@ std::string traceTargetCaseName(const testing::TestParamInfo<TraceTargetCase>& i
 }
 
 INSTANTIATE_TEST_SUITE_P(LoaderTrace, TraceTarget, testing::ValuesIn(kTraceTargetCases), traceTargetCaseName);
+
+// The dynamic loader a Linux program names in its PT_INTERP header; empty when none.
+std::string interpreterOf(const fs::path& program) {
+    const std::string bytes = fileText(program);
+    Elf64_Ehdr header{};
+    if (bytes.size() < sizeof header) {
+        return {};
+    }
+    std::memcpy(&header, bytes.data(), sizeof header);
+    for (std::size_t i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        const std::size_t at = header.e_phoff + i * sizeof segment;
+        if (at + sizeof segment > bytes.size()) {
+            return {};
+        }
+        std::memcpy(&segment, bytes.data() + at, sizeof segment);
+        if (segment.p_type == PT_INTERP && segment.p_offset + segment.p_filesz <= bytes.size()) {
+            return std::string(bytes.c_str() + segment.p_offset); // NUL-terminated in the file
+        }
+    }
+    return {};
+}
+
+// "ld.so vexa-gpio ...": the installation is still found beside the tool, not the loader.
+TEST(Loader, FindsTheInstallationOfAToolStartedThroughTheDynamicLoader) {
+    if (platform().windows || !platform().valgrind.empty()) {
+        GTEST_SKIP() << "a Linux program started by its dynamic loader itself, not under Wine or valgrind";
+    }
+    Sandbox sandbox;
+    const fs::path tool = sandbox.stageTool("install/bin", Library::Full);
+    Invocation run;
+    run.config = kMachine;
+    run.program = interpreterOf(tool);
+    ASSERT_FALSE(run.program.empty()) << tool << " names no dynamic loader";
+    // A relative name, as a user in the tool's folder types it.
+    run.arguments = {fs::relative(tool, sandbox.root()).string(), "-board", "2"};
+    expectOutcome(runTool(sandbox, run), kBoard2Used, run.program);
+}
 
 } // namespace
 } // namespace vexa::e2e

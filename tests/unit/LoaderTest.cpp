@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -38,6 +39,20 @@ TEST(Loader, UnloadableLibraryIsTriedAgainOnEveryCall) {
     }
     EXPECT_EQ(nullptr, VHalInitDevice(0));
     EXPECT_EQ(kHalUnavailable, VHalReadConfig(nullptr, nullptr, 1, 0, 0));
+}
+
+// A library that others may write is refused like one that cannot be loaded, and the
+// line that says why comes once, however often the loader tries again.
+TEST(Loader, DistrustedLibraryIsTriedAgainOnEveryCallAndNamedOnce) {
+    testing::internal::CaptureStderr();
+    for (std::uint32_t call = 1; call <= 3; ++call) {
+        EXPECT_EQ(kHalUnavailable, VHalGetMaxDevices());
+        EXPECT_EQ(call, detail::loadAttempts());
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(0u, said.find("vexa-gpio: not loading ")) << said;
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_NE(std::string::npos, said.find("/bin/libvexa_hal.so: others may write it\n")) << said;
 }
 
 TEST(Loader, LibraryWithoutInitDeviceIsReboundOnEveryCallAndItsOtherEntryPointsWork) {
