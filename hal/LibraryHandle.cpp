@@ -196,6 +196,8 @@ std::string damageReason(int fd, const struct stat& status, const std::string& f
 // The file to load, opened, or why it is not loaded.
 struct CheckedFile {
     int fd = -1;
+    int folder = -1;  // the folder that holds it, open while fd is
+    std::string name; // its name in that folder
     std::string refusal;     // in the words dlerror would use
     bool distrusted = false; // refused because another user may have planted or changed it
 };
@@ -240,7 +242,6 @@ CheckedFile openForLoading(const std::string& file) {
     struct stat status {};
     const bool known = fd >= 0 && fstat(folder, &folderStatus) == 0 && fstat(fd, &status) == 0 &&
                        stat(folderOf(file).c_str(), &linkFolderStatus) == 0;
-    close(folder);
     if (!known) {
         checked.refusal = cannotOpen(file, fd < 0 ? openError : errno);
     } else if (const char* reason = distrustReason(status, folderStatus, linkFolderStatus); reason != nullptr) {
@@ -251,7 +252,12 @@ CheckedFile openForLoading(const std::string& file) {
     }
     if (checked.refusal.empty()) {
         checked.fd = fd;
-    } else if (fd >= 0) {
+        checked.folder = folder;
+        checked.name = real.substr(slash + 1);
+        return checked;
+    }
+    close(folder);
+    if (fd >= 0) {
         close(fd);
     }
     return checked;
@@ -280,18 +286,30 @@ void LibraryHandle::load() {
         }
         return;
     }
-    // The very file checked, through its descriptor. The loader names the library after
-    // the path it was given, so its messages get the real name back.
-    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(checked.fd);
-    module = dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const char* message = module == nullptr ? dlerror() : nullptr;
+    // The file checked, by its name in the folder checked, which the descriptor holds:
+    // no other folder can be swapped in on the way, and the name in it can be replaced
+    // only by those the folder's check trusts. The library's $ORIGIN is that folder, so
+    // it finds the libraries it brings beside it. The descriptor stays open while the
+    // library is loaded, for as long as the process lives.
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(checked.folder) + "/" + checked.name;
+    struct stat named {};
+    struct stat opened {};
+    const bool same = fstatat(checked.folder, checked.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      fstat(checked.fd, &opened) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+    module = same ? dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
     close(checked.fd);
     if (module != nullptr) {
         error = 0;
         text.clear();
         return;
     }
+    close(checked.folder);
     error = 1; // dlopen has no numeric code; the text says what went wrong
+    if (!same) {
+        text = file + ": the file changed while it was checked";
+        return;
+    }
+    const char* message = dlerror();
     text = message != nullptr ? message : "";
     for (std::size_t at = text.find(byDescriptor); at != std::string::npos; at = text.find(byDescriptor, at)) {
         text.replace(at, byDescriptor.size(), file);
