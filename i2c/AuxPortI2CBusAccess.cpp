@@ -23,8 +23,9 @@ constexpr std::uint8_t kReadBit = 0x01;
 // A program with the aux-port bus binds the library's nine functions when it starts,
 // and does not start without all of them, whether or not it makes a bus this run.
 // The table keeps every one an import even where the linker drops the code that no
-// command calls; "retain" keeps it from section garbage collection on ELF targets.
-#ifdef __ELF__
+// command calls; "retain" keeps it from section garbage collection on ELF targets
+// (the tool's build collects only where the compiler knows it).
+#if defined(__ELF__) && __has_attribute(retain)
 #define VEXA_KEEP [[gnu::used, gnu::retain]]
 #else
 #define VEXA_KEEP [[gnu::used]]
