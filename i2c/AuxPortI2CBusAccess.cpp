@@ -20,25 +20,20 @@ constexpr std::uint32_t kWriteWait = 0x8001;    // until the device has finished
 
 constexpr std::uint8_t kReadBit = 0x01;
 
+} // namespace
+
 // A program with the aux-port bus binds the library's nine functions when it starts,
 // and does not start without all of them, whether or not it makes a bus this run.
 // The table keeps every one an import even where the linker drops the code that no
-// command calls; "retain" keeps it from section garbage collection on ELF targets.
-#ifdef __ELF__
-#define VEXA_KEEP [[gnu::used, gnu::retain]]
-#else
-#define VEXA_KEEP [[gnu::used]]
-#endif
-VEXA_KEEP const void* const kBoundAtStart[] = {
+// command calls: the tool's link names it as a root of section garbage collection
+// (--undefined), which, unlike the "retain" attribute, every GCC supports.
+extern "C" [[gnu::used]] const void* const vexa_auxport_bound_at_start[] = {
     reinterpret_cast<const void*>(&VAuxInitPort),       reinterpret_cast<const void*>(&VAuxOpenPort),
     reinterpret_cast<const void*>(&VAuxClosePort),      reinterpret_cast<const void*>(&VAuxReleasePort),
     reinterpret_cast<const void*>(&VAuxSetParameter),   reinterpret_cast<const void*>(&VAuxI2CSend),
     reinterpret_cast<const void*>(&VAuxI2CReceive),     reinterpret_cast<const void*>(&VAuxBeginTransferBlock),
     reinterpret_cast<const void*>(&VAuxEndTransferBlock),
 };
-#undef VEXA_KEEP
-
-} // namespace
 
 void AuxPortI2CBusAccess::PortRelease::operator()(void* handle) const {
     VAuxClosePort(handle);
