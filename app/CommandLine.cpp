@@ -158,6 +158,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, st
     try {
         runOptions(board, arguments, out);
         printLine(out, {"Done."});
+    } catch (const ReaderGone&) {
+        // Nobody reads any more: the run ends without a word, as by SIGPIPE (see main).
+        status = kReaderGoneStatus;
     } catch (const std::exception& e) {
         printErrorLine(err, {"Exception caught: ", e.what()});
         status = 1;

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Output.h"
 #include "hal/StandardDescriptors.h"
 
 #include <cstdio>
@@ -9,6 +10,13 @@ int main(int argc, char* argv[]) {
     // First of all: no file that a library opens may take the number of a closed
     // standard stream and receive the report.
     vexa::templates::platform::reserveStandardDescriptors();
+    // A reader that goes away must not end the run before the board is released.
+    vexa::templates::platform::ignoreBrokenPipes();
     const std::vector<std::string> arguments(argv, argv + argc);
-    return vexa::runCommandLine(arguments, stdout, stderr);
+    const int status = vexa::runCommandLine(arguments, stdout, stderr);
+    if (status == vexa::kReaderGoneStatus) {
+        // Everything is released: now end as callers of a tool in a pipe expect.
+        vexa::templates::platform::endByBrokenPipe();
+    }
+    return status;
 }
