@@ -20,7 +20,8 @@ std::error_code lastError();
 void createParentFolders(const std::string& path);
 
 // The steps of replaceFile: writes `contents` to the temporary file `path` and flushes
-// it to disk, keeping the permissions of `target`; renames it over the target; makes
+// it to disk, keeping the permissions of `target` (either refused when it exists and
+// is not a regular file); renames it over the target; makes
 // the rename itself survive a power loss.
 void writeDurably(const std::string& path, const std::string& contents, const std::string& target);
 void renameOver(const std::string& from, const std::string& to);

@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vexa::sim {
@@ -18,6 +21,20 @@ using namespace detail; // what both platforms share
 std::error_code detail::lastError() {
     return std::error_code(errno, std::generic_category());
 }
+
+namespace {
+std::string folderOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+// Root may write whatever the mode says: a file or folder nobody may write is read-only
+// for root too.
+bool isReadOnly(const std::string& file, const struct stat& status) {
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0;
+}
+} // namespace
 
 void FileLock::open() {
     descriptor = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -65,6 +82,64 @@ FileLock::~FileLock() {
     }
 }
 
+bool FileLock::needless(const std::string& path) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) == 0 || errno != ENOENT) {
+        return false;
+    }
+    const std::string folder = folderOf(path);
+    return stat(folder.c_str(), &status) == 0 && isReadOnly(folder, status);
+}
+
+std::optional<long> FileLock::holder(const std::string& path) {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0) {
+        return std::nullopt;
+    }
+    // The kernel lists every lock: "1: FLOCK  ADVISORY  WRITE 4242 08:01:1234 0 EOF".
+    std::ostringstream id;
+    id << std::hex << major(file.st_dev) << ':' << minor(file.st_dev) << ':' << std::dec << file.st_ino;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream words(line);
+        std::string number, kind, mode, access, device;
+        long pid = 0;
+        if (words >> number >> kind >> mode >> access >> pid >> device && kind == "FLOCK" && pid > 0) {
+            // The device's numbers are printed with at least two hexadecimal digits.
+            std::istringstream fields(device);
+            unsigned long high = 0, low = 0, inode = 0;
+            char colon = 0;
+            if (fields >> std::hex >> high >> colon >> low >> colon >> std::dec >> inode &&
+                high == major(file.st_dev) && low == minor(file.st_dev) && inode == file.st_ino) {
+                return pid;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string followLinks(const std::string& path) {
+    constexpr int kMaxLinks = 40; // as many as the kernel follows in one path
+    std::filesystem::path current = path;
+    for (int followed = 0; followed <= kMaxLinks; ++followed) {
+        struct stat status {};
+        if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            // Refused here, before a lock file is made beside a device.
+            if (followed > 0 && stat(current.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+                refuse(path, kNotRegular);
+            }
+            return current.string(); // the file, or where it will be
+        }
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error) {
+            failWith("cannot read the link", current.string(), error);
+        }
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    failWith("cannot open", path, std::error_code(ELOOP, std::generic_category()));
+}
+
 void appendToFile(const std::string& path, const std::string& text) {
     const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (file < 0) {
@@ -78,13 +153,6 @@ void appendToFile(const std::string& path, const std::string& text) {
     }
 }
 
-namespace {
-std::string folderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
-} // namespace
 
 std::optional<std::string> readSmallFile(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer.
@@ -141,24 +209,32 @@ void requireWritable(const std::string& path) {
             }
             failWith("cannot check", file, lastError());
         }
-        // Root may write whatever the mode says: a file or folder nobody may write is
-        // read-only for root too.
-        if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-            faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) {
+        if (isReadOnly(file, status)) {
             refuse(file, file == path ? kReadOnlyFile : "the folder is read-only");
         }
     }
 }
 
 namespace detail {
+// Refuses a file that exists and is not a regular file: a folder, a device, a FIFO.
+void requireRegularOrAbsent(const std::string& path, const struct stat& status, int statResult) {
+    if (statResult == 0 && !S_ISREG(status.st_mode)) {
+        refuse(path, kNotRegular);
+    }
+}
+
 void writeDurably(const std::string& path, const std::string& contents, const std::string& target) {
-    unlink(path.c_str()); // whatever a killed process left, of whatever kind
+    struct stat old {};
+    const bool targetExists = stat(target.c_str(), &old) == 0;
+    requireRegularOrAbsent(target, old, targetExists ? 0 : -1);
+    struct stat leftOver {};
+    requireRegularOrAbsent(path, leftOver, lstat(path.c_str(), &leftOver));
+    unlink(path.c_str()); // what a killed process left
     const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file < 0) {
         failWith("cannot create", path, lastError());
     }
-    struct stat old {};
-    bool ok = stat(target.c_str(), &old) != 0 || fchmod(file, old.st_mode & 07777) == 0;
+    bool ok = !targetExists || fchmod(file, old.st_mode & 07777) == 0;
     for (std::size_t done = 0; ok && done < contents.size();) {
         const ssize_t written = write(file, contents.data() + done, contents.size() - done);
         if (written < 0 && errno == EINTR) {
@@ -206,7 +282,9 @@ std::string defaultStatePath() {
         return stateHome + "/vexa-sim/state";
     }
     const std::string home = environmentValue("HOME");
-    return home.empty() ? std::string("vexa-sim-state") : home + "/.local/state/vexa-sim/state";
+    return home.empty() ? std::string() : home + "/.local/state/vexa-sim/state";
 }
+
+const char kStateHomeVariables[] = "XDG_STATE_HOME or HOME";
 
 } // namespace vexa::sim

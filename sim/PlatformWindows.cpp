@@ -59,6 +59,19 @@ FileLock::~FileLock() {
     }
 }
 
+// A folder's read-only attribute means nothing on Windows, and its locks name no process.
+bool FileLock::needless(const std::string&) {
+    return false;
+}
+
+std::optional<long> FileLock::holder(const std::string&) {
+    return std::nullopt;
+}
+
+std::string followLinks(const std::string& path) {
+    return path;
+}
+
 void appendToFile(const std::string& path, const std::string& text) {
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -121,8 +134,14 @@ void requireWritable(const std::string& path) {
 }
 
 namespace detail {
-void writeDurably(const std::string& path, const std::string& contents, const std::string&) {
-    DeleteFileA(path.c_str()); // whatever a killed process left
+void writeDurably(const std::string& path, const std::string& contents, const std::string& target) {
+    for (const std::string& file : {target, path}) {
+        const DWORD attributes = GetFileAttributesA(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            refuse(file, kNotRegular);
+        }
+    }
+    DeleteFileA(path.c_str()); // what a killed process left
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         failWith("cannot create", path, lastError());
@@ -156,7 +175,9 @@ std::string defaultStatePath() {
     if (base.empty() && !environmentValue("USERPROFILE").empty()) {
         base = environmentValue("USERPROFILE") + "\\AppData\\Local";
     }
-    return base.empty() ? std::string("vexa-sim-state") : base + "\\vexa-sim\\state";
+    return base.empty() ? std::string() : base + "\\vexa-sim\\state";
 }
+
+const char kStateHomeVariables[] = "LOCALAPPDATA or USERPROFILE";
 
 } // namespace vexa::sim
