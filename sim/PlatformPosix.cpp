@@ -216,19 +216,17 @@ void requireWritable(const std::string& path) {
 }
 
 namespace detail {
-// Refuses a file that exists and is not a regular file: a folder, a device, a FIFO.
-void requireRegularOrAbsent(const std::string& path, const struct stat& status, int statResult) {
-    if (statResult == 0 && !S_ISREG(status.st_mode)) {
-        refuse(path, kNotRegular);
-    }
-}
-
 void writeDurably(const std::string& path, const std::string& contents, const std::string& target) {
+    // Neither a device nor a folder is ever replaced, nor gives its mode to the file.
     struct stat old {};
     const bool targetExists = stat(target.c_str(), &old) == 0;
-    requireRegularOrAbsent(target, old, targetExists ? 0 : -1);
+    if (targetExists && !S_ISREG(old.st_mode)) {
+        refuse(target, kNotRegular);
+    }
     struct stat leftOver {};
-    requireRegularOrAbsent(path, leftOver, lstat(path.c_str(), &leftOver));
+    if (lstat(path.c_str(), &leftOver) == 0 && !S_ISREG(leftOver.st_mode)) {
+        refuse(path, kNotRegular);
+    }
     unlink(path.c_str()); // what a killed process left
     const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file < 0) {

@@ -48,8 +48,9 @@ public:
     bool nextCallFails();
 
     // Takes the board for this process, waiting while another process holds it (at
-    // most `limit`, when given), and loads what its chips hold. kOk, kNoBoard, kBusy
-    // or kStateFailure.
+    // most `limit`, when given; without one, a wait of over a second is said on the
+    // error stream), and loads what its chips hold. kOk, kNoBoard, kBusy or
+    // kStateFailure.
     std::int32_t openBoard(std::int32_t board, std::optional<std::chrono::milliseconds> limit = std::nullopt);
     // Gives the board up once its chips have finished any EEPROM write. kOk or kBadHandle.
     std::int32_t closeBoard(std::int32_t board);
