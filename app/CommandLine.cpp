@@ -162,6 +162,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::FILE* out, st
     try {
         runOptions(board, arguments, out);
         hal::printLine(out, {"Done."});
+    } catch (const hal::ReaderGone&) {
+        // Nobody reads any more: the run ends without a word, as by SIGPIPE (see main).
+        status = hal::kReaderGoneStatus;
     } catch (const std::exception& e) {
         hal::printErrorLine(err, {"Exception caught: ", e.what()});
         status = 1;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "hal/LibrarySearch.h"
+#include "hal/LineOutput.h"
 #include "hal/StandardDescriptors.h"
 
 #include <cstdio>
@@ -11,6 +12,13 @@ int main(int argc, char* argv[]) {
     // standard stream and receive the report.
     vexa::templates::platform::reserveStandardDescriptors();
     vexa::templates::platform::excludeCurrentDirectoryFromLibrarySearch();
+    // A reader that goes away must not end the run before the board is released.
+    vexa::templates::platform::ignoreBrokenPipes();
     const std::vector<std::string> arguments(argv, argv + argc);
-    return vexa::runCommandLine(arguments, stdout, stderr);
+    const int status = vexa::runCommandLine(arguments, stdout, stderr);
+    if (status == vexa::hal::kReaderGoneStatus) {
+        // Everything is released: now end as callers of a tool in a pipe expect.
+        vexa::templates::platform::endByBrokenPipe();
+    }
+    return status;
 }

@@ -1,6 +1,9 @@
 #include "StandardDescriptors.h"
 
 #ifndef _WIN32
+#include <cerrno>
+#include <csignal>
+
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -17,6 +20,32 @@ void reserveStandardDescriptors() {
             open("/dev/null", kModes[descriptor]);
         }
     }
+#endif
+}
+
+void ignoreBrokenPipes() {
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+bool isBrokenPipe([[maybe_unused]] int error) {
+#ifdef _WIN32
+    return false;
+#else
+    return error == EPIPE;
+#endif
+}
+
+void endByBrokenPipe() {
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_DFL);
+    // A mask inherited from the caller would hold the signal back.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigprocmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+    std::raise(SIGPIPE);
 #endif
 }
 

@@ -75,6 +75,7 @@ public:
     Config parse(std::istream& input) {
         for (std::string line; std::getline(input, line);) {
             ++lineNumber;
+            checkCharacters(line);
             const Words words = splitWords(line);
             if (!words.empty()) {
                 statement(words);
@@ -92,6 +93,18 @@ private:
 
     [[noreturn]] void fail(const std::string& message) const {
         throw ConfigError(config.source + ":" + std::to_string(lineNumber) + ": " + message);
+    }
+
+    // Drops the UTF-8 byte-order mark that editors on Windows write at the start of a
+    // file, and refuses a NUL byte, which would cut every message about the line short.
+    void checkCharacters(std::string& line) const {
+        static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+        if (lineNumber == 1 && line.compare(0, 3, kByteOrderMark) == 0) {
+            line.erase(0, 3);
+        }
+        if (line.find('\0') != std::string::npos) {
+            fail("NUL byte in the line");
+        }
     }
 
     void statement(const Words& words) {

@@ -22,6 +22,13 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    // True when the lock file does not exist and cannot be made because its folder is
+    // read-only (in the sense of requireWritable): nothing in such a folder can change,
+    // so there is nothing to exclude, and the caller goes on without the lock.
+    static bool needless(const std::string& path);
+    // The process that holds the lock, where the system tells it (Linux).
+    static std::optional<long> holder(const std::string& path);
+
     // Removes the file when the lock is given up. A process that was waiting for it
     // then locks the file that has the name afterwards. On Windows the file stays while
     // any other process has it open.
@@ -44,6 +51,12 @@ private:
 #endif
 };
 
+// The file that `path` names once every symbolic link is followed (Linux; elsewhere
+// `path` itself): a link's target, even one that does not exist yet. Throws
+// std::runtime_error naming the path for a loop of links, and for a link to anything
+// but a regular file (a device, a folder).
+std::string followLinks(const std::string& path);
+
 // Files the simulator reads are never larger than this.
 constexpr std::uint64_t kMaxFileSize = 1024 * 1024;
 
@@ -58,9 +71,10 @@ std::optional<std::string> readSmallFile(const std::string& path);
 void requireWritable(const std::string& path);
 
 // Writes `contents` to `path` in one step, through a temporary file beside it
-// (`<path>.tmp`, replacing any left by a process that was killed) that is flushed to
-// disk and renamed over the target, keeping its permissions: readers, and a machine that
-// loses power, find the old file or the new one. Callers hold a lock that keeps other
+// (`<path>.tmp`, replacing any regular file left by a process that was killed) that is
+// flushed to disk and renamed over the target, keeping its permissions: readers, and a
+// machine that loses power, find the old file or the new one. A target or temporary
+// file that is not a regular file is refused. Callers hold a lock that keeps other
 // writers of the file out. Throws std::runtime_error.
 void replaceFile(const std::string& path, const std::string& contents);
 
@@ -68,9 +82,12 @@ void replaceFile(const std::string& path, const std::string& contents);
 // std::runtime_error.
 void appendToFile(const std::string& path, const std::string& text);
 
-// The per-user state file: %LOCALAPPDATA%\vexa-sim\state on Windows,
-// $XDG_STATE_HOME/vexa-sim/state or ~/.local/state/vexa-sim/state elsewhere.
+// The per-user state file: %LOCALAPPDATA%\vexa-sim\state (or below %USERPROFILE%) on
+// Windows, $XDG_STATE_HOME/vexa-sim/state or ~/.local/state/vexa-sim/state elsewhere;
+// empty when none of those variables is set.
 std::string defaultStatePath();
+// The variables that defaultStatePath reads, for a message that none is set.
+extern const char kStateHomeVariables[];
 
 // An environment variable's value; empty when unset.
 std::string environmentValue(const char* name);

@@ -82,10 +82,12 @@ std::int32_t Simulator::openBoard(std::int32_t board, std::optional<std::chrono:
     }
     try {
         const std::string lockPath = state.boardLockPath(board);
-        std::unique_ptr<FileLock> lock =
-            limit ? FileLock::within(lockPath, *limit) : std::make_unique<FileLock>(lockPath);
-        if (!lock) {
-            return kBusy;
+        std::unique_ptr<FileLock> lock; // none needed where nothing can change
+        if (!FileLock::needless(lockPath)) {
+            lock = limit ? FileLock::within(lockPath, *limit) : awaitBoard(board, lockPath);
+            if (!lock) {
+                return kBusy;
+            }
         }
         const std::vector<StateEntry> entries = state.load();
         for (Expander& expander : expanders) {
@@ -99,6 +101,20 @@ std::int32_t Simulator::openBoard(std::int32_t board, std::optional<std::chrono:
         report(failure.what());
         return kStateFailure;
     }
+}
+
+std::unique_ptr<FileLock> Simulator::awaitBoard(std::int32_t board, const std::string& lockPath) const {
+    // Long enough that a run which merely follows another says nothing.
+    constexpr std::chrono::seconds kQuietWait(1);
+    std::unique_ptr<FileLock> lock = FileLock::within(lockPath, kQuietWait);
+    if (!lock) {
+        const std::optional<long> holder = FileLock::holder(lockPath);
+        report("board " + std::to_string(board) + " is in use by another process" +
+               (holder ? " (pid " + std::to_string(*holder) + ")" : std::string()) +
+               "; waiting until it is released");
+        lock = std::make_unique<FileLock>(lockPath);
+    }
+    return lock;
 }
 
 std::int32_t Simulator::closeBoard(std::int32_t board) {
@@ -266,7 +282,10 @@ std::int32_t Simulator::reset() {
     try {
         std::vector<std::unique_ptr<FileLock>> held;
         for (const std::int32_t board : boards) {
-            held.push_back(std::make_unique<FileLock>(state.boardLockPath(board)));
+            const std::string lockPath = state.boardLockPath(board);
+            if (!FileLock::needless(lockPath)) {
+                held.push_back(std::make_unique<FileLock>(lockPath));
+            }
         }
         state.clear();
         for (const std::unique_ptr<FileLock>& lock : held) {
@@ -283,6 +302,12 @@ std::int32_t Simulator::reset() {
 }
 
 std::unique_ptr<Simulator> simulatorFor(const SimEnvironment& environment, std::ostream& errors) {
+    if (environment.statePath.empty()) {
+        // Not the current folder: a state that moves with it would look lost.
+        printLine(errors, std::string("vexa-sim: no place for the state file: set VEXA_SIM_STATE, or ") +
+                              kStateHomeVariables);
+        return nullptr;
+    }
     try {
         return std::make_unique<Simulator>(loadConfig(environment), environment.statePath, errors);
     } catch (const ConfigError& failure) {

@@ -48,8 +48,9 @@ public:
     bool nextCallFails();
 
     // Takes the board for this process, waiting while another process holds it (at
-    // most `limit`, when given), and loads what its chips hold. kOk, kNoBoard, kBusy
-    // or kStateFailure.
+    // most `limit`, when given; without one, a wait of over a second is said on the
+    // error stream), and loads what its chips hold. kOk, kNoBoard, kBusy or
+    // kStateFailure.
     std::int32_t openBoard(std::int32_t board, std::optional<std::chrono::milliseconds> limit = std::nullopt);
     // Gives the board up once its chips have finished any EEPROM write. kOk or kBadHandle.
     std::int32_t closeBoard(std::int32_t board);
@@ -104,12 +105,15 @@ private:
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
     void report(const std::string& message) const;
+    // Takes the board's lock, however long another process holds it; after a second of
+    // waiting, says once on the error stream that, and for whom, it waits.
+    std::unique_ptr<FileLock> awaitBoard(std::int32_t board, const std::string& lockPath) const;
 
     Config machine;
     StateFile state;
     std::ostream& errors;
     std::vector<Expander> expanders; // in the order of machine.expanders
-    std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards;
+    std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards; // null: a read-only state needs no lock
     std::uint64_t calls = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Platform.h"
 
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -142,20 +143,23 @@ std::vector<StateEntry> parseState(std::istream& input, const std::string& name)
     return StateParser(input, name).parse();
 }
 
-std::vector<StateEntry> StateFile::read() const {
-    const std::optional<std::string> text = readSmallFile(filePath);
+std::vector<StateEntry> StateFile::read(const std::string& file) {
+    const std::optional<std::string> text = readSmallFile(file);
     if (!text) {
         return {};
     }
-    std::istringstream file(*text);
-    return parseState(file, filePath);
+    std::istringstream stream(*text);
+    return parseState(stream, file);
 }
 
 template <typename Action>
 auto StateFile::locked(Action action) const {
     try {
-        const FileLock lock(filePath + ".lock");
-        return action();
+        const std::string file = followLinks(filePath);
+        const std::string lockPath = file + ".lock";
+        const std::unique_ptr<FileLock> lock =
+            FileLock::needless(lockPath) ? nullptr : std::make_unique<FileLock>(lockPath);
+        return action(file);
     } catch (const StateError&) {
         throw;
     } catch (const std::runtime_error& failure) {
@@ -164,32 +168,32 @@ auto StateFile::locked(Action action) const {
 }
 
 std::vector<StateEntry> StateFile::load() const {
-    return locked([this] { return read(); });
+    return locked([](const std::string& file) { return read(file); });
 }
 
 void StateFile::replaceBoard(std::int32_t board, const std::vector<StateEntry>& entries) const {
-    locked([&] {
+    locked([&](const std::string& file) {
         std::vector<StateEntry> kept;
-        for (const StateEntry& entry : read()) {
+        for (const StateEntry& entry : read(file)) {
             if (entry.board != board) {
                 kept.push_back(entry);
             }
         }
         kept.insert(kept.end(), entries.begin(), entries.end());
-        requireWritable(filePath);
-        replaceFile(filePath, formatState(kept));
+        requireWritable(file);
+        replaceFile(file, formatState(kept));
     });
 }
 
 void StateFile::clear() const {
-    locked([this] {
-        requireWritable(filePath);
-        replaceFile(filePath, formatState({}));
+    locked([](const std::string& file) {
+        requireWritable(file);
+        replaceFile(file, formatState({}));
     });
 }
 
 std::string StateFile::boardLockPath(std::int32_t board) const {
-    return filePath + ".board" + std::to_string(board) + ".lock";
+    return followLinks(filePath) + ".board" + std::to_string(board) + ".lock";
 }
 
 } // namespace vexa::sim

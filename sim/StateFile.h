@@ -33,6 +33,10 @@ std::vector<StateEntry> parseState(std::istream& input, const std::string& name)
 
 // The state file and its locks. Every operation takes the file's lock for its own
 // duration, so processes that save different boards never lose each other's entries.
+// A state file that is a symbolic link stands for its target: the target is read,
+// replaced and locked (its lock files lie beside it), so runs through the link and
+// through the target exclude each other. In a read-only folder without lock files,
+// reads go on without a lock, and changes fail as the folder is read-only.
 class StateFile {
 public:
     explicit StateFile(std::string path) : filePath(std::move(path)) {}
@@ -44,14 +48,16 @@ public:
     void replaceBoard(std::int32_t board, const std::vector<StateEntry>& entries) const;
     // Forgets everything: the next load finds no entries.
     void clear() const;
-    // The file whose lock gives one process the board.
+    // The file whose lock gives one process the board. Throws std::runtime_error when
+    // the state file is a loop of links.
     std::string boardLockPath(std::int32_t board) const;
 
 private:
-    // Runs the action under the file's lock; every failure becomes a StateError.
+    // Runs the action, given the file that the path names, under that file's lock;
+    // every failure becomes a StateError.
     template <typename Action>
     auto locked(Action action) const;
-    std::vector<StateEntry> read() const;
+    static std::vector<StateEntry> read(const std::string& file);
 
     std::string filePath;
 };

@@ -45,6 +45,10 @@ constexpr int kSlots = 6;
 Lines constructBoard(int board);
 Lines releaseBoard(int board);
 
+// The exit status of a run that the reader of its output left: that of a process
+// ended by SIGPIPE. Under Wine, a run without SIGPIPE fails like any lost output.
+constexpr int kReaderGone = 128 + 13;
+
 // Texts of the tool's output.
 std::string failure(const std::string& message); // the "Exception caught: " line
 extern const char kWarning[];                    // the report's warning line

@@ -3,6 +3,8 @@
 
 #include "Cases.h"
 
+#include "support/Text.h"
+
 namespace vexa::e2e {
 namespace {
 
@@ -107,6 +109,24 @@ const Case kCommandLineCases[] = {
      Sink::Closed},
     {"failure_with_a_closed_error_stream", {"-get"}, kMachine, {"", "", 1, kStart}, {}, Sink::Pipe, Sink::Closed},
 
+    // A reader that has gone stops the run at the first line as well, and only then,
+    // with the board released, does the tool end as by SIGPIPE. Standard error is
+    // never a reason to stop.
+    {"set_after_a_report_to_a_reader_that_is_gone",
+     {"-board", "0", "-get", "-set", "0:default"},
+     kMachine,
+     {"", "", kReaderGone, kStart + constructBoard(0) + report(0, 0x752) + releaseBoard(0)},
+     {},
+     Sink::DeadPipe},
+    {"warning_and_failure_to_an_error_reader_that_is_gone",
+     {"-board", "2", "-get", "-board", "9"},
+     kMachine,
+     {"Board 2 is a Vexa Osprey B63\n" + unsetBank(0, "Front GPIO"), "", 1,
+      kStart + constructBoard(2) + report(2, 0xB63) + releaseBoard(2)},
+     {},
+     Sink::Pipe,
+     Sink::DeadPipe},
+
     {"get_without_board", {"-get"}, kMachine, {"", failure("No board selected"), 1, kStart}},
     {"set_without_board_is_refused_before_its_argument",
      {"-set"},
@@ -119,6 +139,30 @@ const Case kCommandLineCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, ToolRun, testing::ValuesIn(kCommandLineCases), caseName);
+
+// A reader that leaves while the report is written stops the run wherever it happens
+// to be; many runs, so that every place is met, and each must release the board.
+TEST(ReaderThatQuits, NeverKeepsTheBoardFromBeingReleased) {
+    const bool slow = platform().windows || !platform().valgrind.empty();
+    const int stopped = platform().windows ? 1 : kReaderGone;
+    const std::string stoppedMessage = platform().windows ? platform().lineEnds(kOutputLost) : "";
+    const Lines trace = kStart + constructBoard(0) + report(0, 0x752) + releaseBoard(0);
+    for (int attempt = 0; attempt < (slow ? 5 : 50); ++attempt) {
+        Sandbox sandbox;
+        Invocation run;
+        run.arguments = {"-board", "0", "-get"};
+        run.config = kMachine;
+        run.out = Sink::ReaderQuits;
+        const Outcome outcome = runTool(sandbox, run);
+        const int status = exitStatus(outcome.process);
+        ASSERT_TRUE(status == 0 || status == stopped) << "run " << attempt << ": exit status " << status;
+        EXPECT_EQ(status == 0 ? "" : stoppedMessage, outcome.process.err) << "run " << attempt;
+        if (status == kReaderGone) {
+            EXPECT_EQ(13, outcome.process.signal) << "run " << attempt << ": not ended by SIGPIPE";
+        }
+        ASSERT_EQ(test::linesText(trace), test::linesText(outcome.trace)) << "run " << attempt;
+    }
+}
 
 } // namespace
 } // namespace vexa::e2e

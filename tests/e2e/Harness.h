@@ -106,6 +106,9 @@ struct Expected {
     std::vector<std::string> trace;
 };
 
+// The exit status as a shell reports it: 128 + the signal for a process a signal ended.
+int exitStatus(const ProcessResult& process);
+
 // Checks the whole outcome with gtest expectations; `tool` is the program that ran.
 void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::path& tool);
 

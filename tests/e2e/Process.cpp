@@ -70,6 +70,8 @@ bool drain(int fd, std::string& into) {
 void addSink(posix_spawn_file_actions_t& actions, Sink sink, const Pipe& pipe, int descriptor) {
     switch (sink) {
     case Sink::Pipe:
+    case Sink::DeadPipe:
+    case Sink::ReaderQuits:
         posix_spawn_file_actions_adddup2(&actions, pipe.writeEnd.get(), descriptor);
         break;
     case Sink::FullDevice:
@@ -78,6 +80,13 @@ void addSink(posix_spawn_file_actions_t& actions, Sink sink, const Pipe& pipe, i
     case Sink::Closed:
         posix_spawn_file_actions_addclose(&actions, descriptor);
         break;
+    }
+}
+
+// Closes the reader's end of the pipe of a sink whose reader goes away at `moment`.
+void dropReader(Sink sink, Sink moment, Pipe& pipe) {
+    if (sink == moment) {
+        pipe.readEnd.reset();
     }
 }
 
@@ -112,8 +121,12 @@ ProcessResult runProcess(const std::vector<std::string>& command, const std::vec
     const std::vector<char*> argv = nullTerminated(command);
     const std::vector<char*> envp = nullTerminated(environment);
     pid_t pid = -1;
+    dropReader(out, Sink::DeadPipe, outPipe);
+    dropReader(err, Sink::DeadPipe, errPipe);
     const int spawnError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    dropReader(out, Sink::ReaderQuits, outPipe);
+    dropReader(err, Sink::ReaderQuits, errPipe);
     outPipe.writeEnd.reset();
     errPipe.writeEnd.reset();
     if (spawnError != 0) {

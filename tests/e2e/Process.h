@@ -19,8 +19,11 @@ struct ProcessResult {
 };
 
 // Where a child's standard output or error goes: a pipe that the result collects, the
-// full device (every write fails), or nowhere (the descriptor is closed).
-enum class Sink { Pipe, FullDevice, Closed };
+// full device (every write fails), nowhere (the descriptor is closed), a pipe whose
+// reader is gone before the child starts (every write fails with EPIPE), or a pipe
+// whose reader goes away as soon as the child has started (its first writes race
+// with the reader's going).
+enum class Sink { Pipe, FullDevice, Closed, DeadPipe, ReaderQuits };
 
 // `command[0]` is the program's path (no PATH search); `environment` is the whole
 // environment of the child, "NAME=value" each. The child starts in

@@ -58,6 +58,10 @@ expander 2 IOS0 DS4520
     EXPECT_FALSE(config.expanders[1].failingRead.has_value());
 }
 
+TEST(Config, AByteOrderMarkAtTheStartIsSkipped) {
+    EXPECT_EQ(configFrom("\xEF\xBB\xBF" "slots 3\n").slots, 3);
+}
+
 TEST(Config, SlotsDefaultToTheHighestBoardAndTheDefaultCoversTheLayouts) {
     EXPECT_EQ(configFrom("board 3 type 1\nboard 1 type 1\n").slots, 4);
 
@@ -78,7 +82,7 @@ TEST(Config, SlotsDefaultToTheHighestBoardAndTheDefaultCoversTheLayouts) {
 }
 
 struct ErrorCase {
-    const char* text;
+    std::string text; // may hold a NUL byte
     const char* message;
 };
 
@@ -87,6 +91,8 @@ TEST(Config, RefusesEachErrorNamingFileAndLine) {
     const std::string extension = board + "expander 0 IOS1 DS4510\n";
     const ErrorCase cases[] = {
         {"boards 2", "test.conf:1: unknown statement \"boards\""},
+        {std::string("slots 2\nboard 0\0 type 1", 23), "test.conf:2: NUL byte in the line"},
+        {"slots 2\n\xEF\xBB\xBF" "board 0 type 1", "test.conf:2: unknown statement \"\xEF\xBB\xBF" "board\""},
         {"slots 4 5", "test.conf:1: unexpected \"5\""},
         {"slots 1\nslots 2", "test.conf:2: slots given twice"},
         {"slots x", "test.conf:1: bad slot count \"x\" (0 to 2147483647)"},

@@ -16,6 +16,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace vexa::sim {
@@ -111,11 +112,20 @@ TEST_F(SimulatorTest, AnOpenerWaitsForTheBoardAndNoWriteIsLost) {
         const auto other = process();
         opened = other->openBoard(0) == kOk;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Past a second of waiting, the waiter says once for whom it waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_FALSE(opened);
     holder->closeBoard(0);
     waiter.join();
     EXPECT_TRUE(opened);
+#ifdef _WIN32
+    const std::string holderId;
+#else
+    const std::string holderId = " (pid " + std::to_string(getpid()) + ")";
+#endif
+    EXPECT_EQ(errors.str(),
+              "vexa-sim: board 0 is in use by another process" + holderId + "; waiting until it is released\n");
+    errors.str("");
 
     // Each "process" adds one to a byte of user memory.
     std::vector<std::thread> runs;
@@ -218,6 +228,11 @@ TEST_F(SimulatorTest, StateAndConfigurationMustBeSmallRegularFiles) {
         Simulator sim(configFrom(kMachine), state, errors);
         EXPECT_EQ(sim.openBoard(0), kStateFailure) << c.name;
         EXPECT_EQ(errors.str(), "vexa-sim: " + state + ": " + c.problem + "\n");
+        if (std::string(c.problem) == "not a regular file") {
+            errors.str("");
+            EXPECT_EQ(sim.reset(), kStateFailure) << c.name << ": replaced";
+            EXPECT_EQ(errors.str(), "vexa-sim: " + state + ": " + c.problem + "\n");
+        }
 
         SimEnvironment environment;
         environment.configPath = folder.file(std::string(c.name) + ".conf");
@@ -229,6 +244,9 @@ TEST_F(SimulatorTest, StateAndConfigurationMustBeSmallRegularFiles) {
             EXPECT_EQ(std::string(error.what()), environment.configPath + ": " + c.problem);
         }
     }
+#ifndef _WIN32
+    EXPECT_FALSE(std::filesystem::exists("/dev/zero.board0.lock")) << "a lock file beside the device";
+#endif
 }
 
 // Root may write anything: the modes must count for root too. A folder's read-only
@@ -271,6 +289,91 @@ TEST_F(SimulatorTest, AReadOnlyStateServesReadsAndRefusesEveryChange) {
         EXPECT_EQ(std::filesystem::status(closed).permissions(), readOnly & before);
         std::filesystem::permissions(closed, before);
     }
+}
+
+// A state that someone else prepared in a folder nobody may write: it cannot change,
+// so it is read without lock files, which could not be made there anyway.
+TEST_F(SimulatorTest, AReadOnlyFolderWithoutLockFilesServesReadsWithoutMakingAny) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder's read-only attribute means nothing on Windows";
+#else
+    ChipMemory memory = configFrom(kMachine).expanders[2].newMemory();
+    memory.sram[0xF0] = 0x07;
+    using std::filesystem::perms;
+    std::filesystem::create_directory(folder.file("prepared"));
+    const std::string state = folder.write("prepared/state", formatState({{1, kIOS0, ChipType::DS4520, memory}}));
+    std::filesystem::permissions(folder.file("prepared"), perms::owner_read | perms::owner_exec | perms::group_read |
+                                                              perms::group_exec | perms::others_read |
+                                                              perms::others_exec);
+    {
+        Simulator reader(configFrom(kMachine), state, errors);
+        ASSERT_EQ(reader.openBoard(1), kOk) << errors.str();
+        EXPECT_EQ(readByte(reader, 1, kIOS0, 0xF0), 0x07);
+        EXPECT_EQ(writeByte(reader, 1, kIOS0, 0xF0, 0x08), kStateFailure);
+        reader.closeBoard(1);
+        EXPECT_EQ(reader.reset(), kStateFailure);
+    }
+    const std::string message = "vexa-sim: " + folder.file("prepared") + ": the folder is read-only\n";
+    EXPECT_EQ(errors.str(), message + message);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.file("prepared"))) {
+        files.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, std::vector<std::string>{"state"});
+    std::filesystem::permissions(folder.file("prepared"), perms::owner_all);
+#endif
+}
+
+// A state file that is a link stands for its target, wherever that lies.
+TEST_F(SimulatorTest, ALinkedStateFileIsFollowedForReadingSavingAndLocking) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links are followed on Linux";
+#else
+    std::filesystem::create_directory(folder.file("real"));
+    std::filesystem::create_symlink("real/state", folder.file("link"));
+    std::filesystem::create_symlink(folder.file("missing/state"), folder.file("dangling"));
+    std::filesystem::create_symlink("loop", folder.file("loop"));
+    {
+        Simulator throughLink(configFrom(kMachine), folder.file("link"), errors);
+        ASSERT_EQ(throughLink.openBoard(0), kOk) << errors.str();
+        ASSERT_EQ(writeByte(throughLink, 0, kIOS0, 0xF0, 0x05), 1);
+        Simulator throughTarget(configFrom(kMachine), folder.file("real/state"), errors);
+        EXPECT_EQ(throughTarget.openBoard(0, std::chrono::milliseconds(50)), kBusy) << "not excluded";
+        ASSERT_EQ(throughTarget.openBoard(1), kOk);
+        ASSERT_EQ(writeByte(throughTarget, 1, kIOS0, 0xF0, 0x06), 1);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link"))) << "the link was replaced";
+    Simulator later(configFrom(kMachine), folder.file("real/state"), errors);
+    ASSERT_EQ(later.openBoard(0), kOk);
+    EXPECT_EQ(readByte(later, 0, kIOS0, 0xF0), 0x05) << "lost by the run through the target";
+    EXPECT_FALSE(std::filesystem::exists(folder.file("link.lock"))) << "locked beside the link";
+
+    Simulator dangling(configFrom(kMachine), folder.file("dangling"), errors);
+    ASSERT_EQ(dangling.openBoard(1), kOk) << errors.str();
+    ASSERT_EQ(writeByte(dangling, 1, kIOS0, 0xF0, 0x09), 1);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder.file("missing/state"))) << "the target was not made";
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.file("dangling")));
+
+    Simulator loop(configFrom(kMachine), folder.file("loop"), errors);
+    errors.str("");
+    EXPECT_EQ(loop.openBoard(0), kStateFailure);
+    EXPECT_EQ(errors.str(), "vexa-sim: " + folder.file("loop") + ": cannot open: Too many levels of symbolic links\n");
+#endif
+}
+
+TEST_F(SimulatorTest, ALeftOverTemporaryThatIsNoFileIsRefusedByName) {
+    std::filesystem::create_directory(folder.file("state.tmp"));
+    const auto sim = process();
+    ASSERT_EQ(sim->openBoard(0), kOk);
+    EXPECT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x05), kStateFailure);
+    EXPECT_EQ(errors.str(), "vexa-sim: " + folder.file("state.tmp") + ": not a regular file\n");
+}
+
+TEST_F(SimulatorTest, WithoutAHomeTheStateHasNoPlaceAndNothingRuns) {
+    SimEnvironment environment; // no state path: none of the variables was set
+    EXPECT_EQ(simulatorFor(environment, errors), nullptr);
+    EXPECT_EQ(errors.str(), std::string("vexa-sim: no place for the state file: set VEXA_SIM_STATE, or ") +
+                                kStateHomeVariables + "\n");
 }
 
 TEST_F(SimulatorTest, ASaveReplacesALeftOverTemporaryFileAndKeepsTheMode) {

@@ -1,0 +1,183 @@
+#include "Platform.h"
+
+#include "PlatformDetail.h"
+
+#include <chrono>
+#include <thread>
+
+#include <windows.h>
+
+namespace vexa::sim {
+
+using namespace detail; // what both platforms share
+
+std::error_code detail::lastError() {
+    return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+}
+
+void FileLock::open() {
+    constexpr std::chrono::milliseconds kRetryInterval(10);
+    for (;;) {
+        handle = CreateFileA(filePath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A sharing violation lasts only while another process removes the unused file.
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) {
+            break;
+        }
+        std::this_thread::sleep_for(kRetryInterval);
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+        failWith("cannot open the lock file", filePath, lastError());
+    }
+}
+
+bool FileLock::acquire(bool wait) {
+    OVERLAPPED whole{};
+    held = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY), 0, MAXDWORD, MAXDWORD,
+                      &whole);
+    if (!held && wait) {
+        failWith("cannot lock", filePath, lastError());
+    }
+    return held;
+}
+
+FileLock::~FileLock() {
+    if (held) {
+        OVERLAPPED whole{};
+        UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    }
+    CloseHandle(handle);
+    if (removing) {
+        // Opening without sharing fails while any other process has the file open, so
+        // nobody who holds or awaits the lock loses it; closing removes the file.
+        const HANDLE unused = CreateFileA(filePath.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (unused != INVALID_HANDLE_VALUE) {
+            CloseHandle(unused);
+        }
+    }
+}
+
+// A folder's read-only attribute means nothing on Windows, and its locks name no process.
+bool FileLock::needless(const std::string&) {
+    return false;
+}
+
+std::optional<long> FileLock::holder(const std::string&) {
+    return std::nullopt;
+}
+
+std::string followLinks(const std::string& path) {
+    return path;
+}
+
+void appendToFile(const std::string& path, const std::string& text) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        failWith("cannot open", path, lastError());
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const std::error_code error = lastError();
+    CloseHandle(file);
+    if (!ok || written != text.size()) {
+        failWith("cannot write", path, error);
+    }
+}
+
+std::optional<std::string> readSmallFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const std::error_code error = lastError();
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            refuse(path, kNotRegular);
+        }
+        if (error.value() == ERROR_FILE_NOT_FOUND || error.value() == ERROR_PATH_NOT_FOUND) {
+            return std::nullopt;
+        }
+        failWith("cannot open", path, error);
+    }
+    LARGE_INTEGER size{};
+    const char* problem = nullptr;
+    std::string contents;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        problem = kNotRegular; // a device such as NUL, or a pipe
+    } else if (!GetFileSizeEx(file, &size) || static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize) {
+        problem = kTooLarge;
+    } else {
+        contents.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!contents.empty() && (!ReadFile(file, contents.data(), static_cast<DWORD>(contents.size()), &got, nullptr) ||
+                                  got != contents.size())) {
+            const std::error_code error = lastError();
+            CloseHandle(file);
+            failWith("cannot read", path, error);
+        }
+    }
+    CloseHandle(file);
+    if (problem != nullptr) {
+        refuse(path, problem);
+    }
+    return contents;
+}
+
+void requireWritable(const std::string& path) {
+    // A folder's read-only attribute means nothing on Windows: only the file's counts.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        refuse(path, kReadOnlyFile);
+    }
+}
+
+namespace detail {
+void writeDurably(const std::string& path, const std::string& contents, const std::string& target) {
+    for (const std::string& file : {target, path}) {
+        const DWORD attributes = GetFileAttributesA(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            refuse(file, kNotRegular);
+        }
+    }
+    DeleteFileA(path.c_str()); // what a killed process left
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        failWith("cannot create", path, lastError());
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+                    written == contents.size() && FlushFileBuffers(file);
+    const std::error_code error = lastError();
+    CloseHandle(file);
+    if (!ok) {
+        DeleteFileA(path.c_str());
+        failWith("cannot write", path, error);
+    }
+}
+
+void renameOver(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const std::error_code error = lastError();
+        DeleteFileA(from.c_str());
+        failWith("cannot replace", to, error);
+    }
+}
+
+void syncFolder(const std::string&) {
+    // MOVEFILE_WRITE_THROUGH has already flushed the rename.
+}
+} // namespace detail
+
+std::string defaultStatePath() {
+    std::string base = environmentValue("LOCALAPPDATA");
+    if (base.empty() && !environmentValue("USERPROFILE").empty()) {
+        base = environmentValue("USERPROFILE") + "\\AppData\\Local";
+    }
+    return base.empty() ? std::string() : base + "\\vexa-sim\\state";
+}
+
+const char kStateHomeVariables[] = "LOCALAPPDATA or USERPROFILE";
+
+} // namespace vexa::sim
