@@ -17,7 +17,8 @@ public:
     // Address of an exported name, or null (also when nothing is loaded).
     void* symbol(const char* name) const;
 
-    const std::string& fileName() const { return file; }
+    // Why the last load failed, for the loader's trace: the system's error code (1 on
+    // Linux, which has none) and its text, or the tool's own reason for refusing the file.
     std::uint32_t lastError() const { return error; }
     const std::string& errorText() const { return text; }
 
