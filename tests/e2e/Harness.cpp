@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -212,27 +213,16 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
         }
     }
     const fs::path hal = target / build.halFile();
-    switch (library) {
-    case Library::Full:
-        fs::copy_file(build.bin / build.halFile(), hal);
-        break;
-    case Library::NoWrite:
-        fs::copy_file(build.bin / build.halFile("nowrite"), hal);
-        break;
-    case Library::NoInit:
-        fs::copy_file(build.bin / build.halFile("noinit"), hal);
-        break;
-    case Library::Dependent:
-        fs::copy_file(build.bin / build.halFile("dependent"), hal);
-        break;
-    case Library::Unresolved:
-        fs::copy_file(build.bin / build.halFile("unresolved"), hal);
-        break;
-    case Library::Missing:
-        break;
-    case Library::NotALibrary:
+    // Each stand-in variant is built as a file of its own, named after the variant.
+    static const std::map<Library, std::string> variants = {{Library::Full, ""},
+                                                            {Library::NoWrite, "nowrite"},
+                                                            {Library::NoInit, "noinit"},
+                                                            {Library::Dependent, "dependent"},
+                                                            {Library::Unresolved, "unresolved"}};
+    if (const auto variant = variants.find(library); variant != variants.end()) {
+        fs::copy_file(build.bin / build.halFile(variant->second), hal);
+    } else if (library == Library::NotALibrary) {
         write(fs::relative(hal, folder).string(), "This is not a library.\n");
-        break;
     }
     return target / build.toolFile();
 }
