@@ -195,18 +195,40 @@ std::int32_t Simulator::writeTo(std::int32_t board, Expander* expander, std::uin
     if (admitted != kOk) {
         return admitted;
     }
-    Chip& chip = expander->chip;
-    const ChipMemory before = chip.memory;
-    const bool eepromWritten =
-        chip.write(static_cast<std::uint8_t>(registerAddress), static_cast<const std::uint8_t*>(buffer), size);
-    if (!save(board)) {
-        chip.memory = before; // a write that cannot be kept did not happen
+    const std::int32_t committed = commit(*expander, [&](Chip& chip) {
+        return chip.write(static_cast<std::uint8_t>(registerAddress), static_cast<const std::uint8_t*>(buffer), size);
+    });
+    return committed == kOk ? static_cast<std::int32_t>(size) : committed;
+}
+
+std::int32_t Simulator::commit(Expander& expander, const std::function<bool(Chip&)>& edit) {
+    const ChipMemory before = expander.chip.memory;
+    const bool eepromWritten = edit(expander.chip);
+    if (!save(expander.config->board)) {
+        expander.chip.memory = before; // a change that cannot be kept did not happen
         return kStateFailure;
     }
     if (eepromWritten) {
-        expander->readyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(machine.writeCycleMs);
+        expander.readyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(machine.writeCycleMs);
     }
-    return static_cast<std::int32_t>(size);
+    return kOk;
+}
+
+std::optional<std::size_t> Simulator::expanderIndex(std::int32_t board, std::uint32_t interfaceCode) const {
+    for (std::size_t i = 0; i < expanders.size(); ++i) {
+        if (expanders[i].config->board == board && expanders[i].config->interfaceCode == interfaceCode) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::int32_t Simulator::changeChip(std::size_t index, const std::function<bool(Chip&)>& edit) {
+    Expander& expander = expanders.at(index);
+    if (!isOpen(expander.config->board)) {
+        return kBadHandle;
+    }
+    return commit(expander, edit);
 }
 
 std::int32_t Simulator::read(std::int32_t board, std::uint32_t interfaceCode, std::uint32_t registerAddress,

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -73,6 +74,12 @@ public:
 
     // The chip of config().expanders[index], as last loaded.
     const Chip& chip(std::size_t index) const { return expanders.at(index).chip; }
+    // The index in config().expanders of the board's expander behind the interface code.
+    std::optional<std::size_t> expanderIndex(std::int32_t board, std::uint32_t interfaceCode) const;
+    // Changes the chip of config().expanders[index], whose board is open, and saves it; when
+    // it cannot be saved nothing changes. `edit` answers whether it wrote EEPROM over the bus,
+    // which starts the chip's write cycle. kOk, kBadHandle or kStateFailure.
+    std::int32_t changeChip(std::size_t index, const std::function<bool(Chip&)>& edit);
     // Loads every board's chips from the state file without taking the boards: a snapshot.
     bool loadAll();
     // Power cycle of an open board: SRAM is lost, EEPROM kept. A status.
@@ -101,6 +108,7 @@ private:
                           std::uint64_t size);
     std::int32_t writeTo(std::int32_t board, Expander* expander, std::uint32_t registerAddress, const void* buffer,
                          std::uint64_t size);
+    std::int32_t commit(Expander& expander, const std::function<bool(Chip&)>& edit);
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
     void report(const std::string& message) const;
