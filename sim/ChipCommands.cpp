@@ -1,11 +1,14 @@
 #include "ChipCommands.h"
 
+#include "ChipDump.h"
 #include "Format.h"
+#include "Platform.h"
 #include "SimCommand.h"
 #include "Simulator.h"
 
 #include <memory>
 #include <optional>
+#include <sstream>
 
 namespace vexa::sim {
 
@@ -171,6 +174,63 @@ int setBytes(const CommandRun& run) {
     printLine(run.out, "Board " + std::to_string(target.board) + " " + run.words[1] + ": " +
                            std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes") + " written " +
                            (run.eeprom ? "to EEPROM " : "") + "from " + hex(start, 2) + ".");
+    return kExitOk;
+}
+
+int dumpChip(const CommandRun& run) {
+    const std::int32_t board = boardArgument(run.words.at(0));
+    const ChipArgument target = chipArgument(run, board, busArgument(run.words.at(1)));
+    if (target.simulator == nullptr || !target.simulator->loadAll()) {
+        return kExitFailure;
+    }
+    run.out << formatChipDump({target.layout().type, target.chip().memory});
+    run.out.flush();
+    return kExitOk;
+}
+
+int loadChip(const CommandRun& run) {
+    const std::int32_t board = boardArgument(run.words.at(0));
+    const ChipArgument target = chipArgument(run, board, busArgument(run.words.at(1)));
+    if (target.simulator == nullptr) {
+        return kExitFailure;
+    }
+    // No dump comes near this size; a larger input (a device, say) is not read to its end.
+    std::string text(kMaxFileSize + 1, '\0');
+    run.in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(run.in.gcount()));
+    if (text.size() > kMaxFileSize || run.in.bad()) {
+        printLine(run.errors, "vexa-sim: standard input: " +
+                                  std::string(run.in.bad() ? "cannot be read" : "larger than 1 MiB"));
+        return kExitFailure;
+    }
+    ChipDump dump;
+    try {
+        std::istringstream input(text);
+        dump = parseChipDump(input, "standard input");
+    } catch (const DumpError& failure) {
+        printLine(run.errors, std::string("vexa-sim: ") + failure.what());
+        return kExitFailure;
+    }
+    const ChipLayout& layout = target.layout();
+    if (dump.chip != layout.type) {
+        printLine(run.errors, "vexa-sim: standard input holds a " + std::string(chipLayout(dump.chip).name) +
+                                  ", and board " + std::to_string(board) + " has a " + layout.name + " behind " +
+                                  run.words[1]);
+        return kExitFailure;
+    }
+    Simulator& simulator = *target.simulator;
+    if (simulator.openBoard(board) != status::kOk) {
+        return kExitFailure;
+    }
+    const std::int32_t result = simulator.changeChip(target.index, [&](Chip& chip) {
+        chip.memory = dump.memory;
+        return false;
+    });
+    simulator.closeBoard(board);
+    if (result != status::kOk) {
+        return kExitFailure;
+    }
+    printLine(run.out, "Board " + std::to_string(board) + " " + run.words[1] + ": loaded.");
     return kExitOk;
 }
 

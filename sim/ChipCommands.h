@@ -1,5 +1,5 @@
 #pragma once
-// The vexa-sim commands that act on one chip named on the command line (get and set),
+// The vexa-sim commands that act on one chip named on the command line (get, set, dump, load),
 // and what every command shares: its words, its streams and how it refuses them.
 
 #include "Config.h"
@@ -36,5 +36,8 @@ void requireBoard(const Config& config, std::int32_t board, const std::string& t
 // Each returns the exit status, or throws UsageError.
 int getBytes(const CommandRun& run);
 int setBytes(const CommandRun& run);
+// dump <board> <bus>, load <board> <bus>: the chip as text on standard output, and back from standard input.
+int dumpChip(const CommandRun& run);
+int loadChip(const CommandRun& run);
 
 } // namespace vexa::sim

@@ -32,6 +32,8 @@ Commands:
                        writes the bytes as the chip takes a write on its bus (SEE,
                        page wrap, write cycle); with --eeprom, straight into its
                        EEPROM, as a programmer would
+  dump <board> <bus>   prints the chip's SRAM, EEPROM and EEPROM write counts as text
+  load <board> <bus>   sets them from such a text on standard input
   help, -h, --help     shows this text
 
 <board> is a board index, <bus> IOS0 or IOS1; numbers are decimal or 0x-hexadecimal.
@@ -105,6 +107,8 @@ const Command kCommands[] = {
     {"reset", nullptr, 0, 0, "", reset},
     {"get", "--eeprom", 3, 4, "[--eeprom] <board> <bus> <register> [<count>]", getBytes},
     {"set", "--eeprom", 4, 4 + kMaxTransfer, "[--eeprom] <board> <bus> <register> <byte>...", setBytes},
+    {"dump", nullptr, 2, 2, "<board> <bus>", dumpChip},
+    {"load", nullptr, 2, 2, "<board> <bus>", loadChip},
     {"help", nullptr, 0, 0, "", help},
     {"-h", nullptr, 0, 0, "", help},
     {"--help", nullptr, 0, 0, "", help},

@@ -27,10 +27,12 @@ struct CommandRun {
     std::string errors;
 };
 
-CommandRun run(const std::vector<std::string>& arguments, const SimEnvironment& environment) {
+CommandRun run(const std::vector<std::string>& arguments, const SimEnvironment& environment,
+               const std::string& input = "") {
+    std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream errors;
-    const int status = runSimCommand(arguments, environment, out, errors);
+    const int status = runSimCommand(arguments, environment, in, out, errors);
     return {status, out.str(), errors.str()};
 }
 
@@ -126,6 +128,11 @@ TEST(SimCommand, ChipCommandsRefuseBadArgumentsAndChangeNothing) {
         {{"set", "--eeprom", "0", "IOS1", "0xF8", "0"}, "register 0xF8 of the DS4510 has no EEPROM byte"},
         {{"set", "--eeprom", "0", "IOS0", "0xF4", "1"}, "the DS4520 comes up with SEE (bit 0x01 of 0xF4) clear"},
         {{"set", "--eeprom", "0", "IOS0", "0xFF", "0", "0"}, "2 bytes from 0xFF run past 0xFF"},
+        {{"dump", "0"}, "\"dump\" takes <board> <bus>"},
+        {{"dump", "--eeprom", "0", "IOS0"}, "\"dump\" takes <board> <bus>"},
+        {{"load", "0", "IOS0", "file"}, "\"load\" takes <board> <bus>"},
+        {{"load", "1", "IOS1"}, "board 1 has no expander behind IOS1"},
+        {{"load", "0", "ios0"}, "unknown bus \"ios0\" (IOS0 or IOS1)"},
     };
     for (const auto& [arguments, message] : refusals) {
         const CommandRun result = run(arguments, environment);
@@ -208,6 +215,73 @@ TEST(SimCommand, SetOnAReadOnlyOrUnusableStateFailsAndChangesNothing) {
     folder.write("state", "not a state\n");
     EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, environment).status, kExitFailure);
     EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, folder.environment("slots x\n")).status, kExitFailure);
+}
+
+// What dump prints, load on a fresh machine takes back byte for byte; a text that is no
+// whole dump of that chip changes nothing.
+TEST(SimCommand, DumpThenLoadReproducesTheChip) {
+    const TempDir folder;
+    const SimEnvironment environment = folder.environment(kTwoBoards);
+    ASSERT_EQ(run({"set", "0", "IOS1", "0xF4", "0", "1", "0", "0"}, environment).status, kExitOk); // EEPROM too
+    ASSERT_EQ(run({"set", "0", "IOS1", "0xF9", "0x10", "0xAB"}, environment).status, kExitOk);    // SRAM only
+    ASSERT_EQ(run({"set", "0", "IOS1", "0xF0", "0x0C"}, environment).status, kExitOk);
+    ASSERT_EQ(run({"set", "--eeprom", "0", "IOS1", "0x07", "0x99", "0x77"}, environment).status, kExitOk);
+    const CommandRun dumped = run({"dump", "0", "IOS1"}, environment);
+    ASSERT_EQ(dumped.status, kExitOk) << dumped.errors;
+    EXPECT_TRUE(contains(dumped.out, "\nchip DS4510\n")) << dumped.out;
+    EXPECT_TRUE(contains(dumped.out, "\nsram 0xF0  0C 00 00 00 00 01 00 00 00 10 AB 00 00 00 00 00\n")) << dumped.out;
+    EXPECT_TRUE(contains(dumped.out, "\neeprom 0x00  00 00 00 00 00 00 00 99 77 00")) << dumped.out;
+
+    const TempDir other;
+    const SimEnvironment fresh = other.environment(kTwoBoards);
+    const CommandRun loaded = run({"load", "0", "IOS1"}, fresh, dumped.out);
+    EXPECT_EQ(loaded.status, kExitOk) << loaded.errors;
+    EXPECT_EQ(loaded.out, "Board 0 IOS1: loaded.\n");
+    EXPECT_EQ(run({"dump", "0", "IOS1"}, fresh).out, dumped.out);
+    std::ostringstream ignored;
+    Simulator original(configFrom(kTwoBoards), environment.statePath, ignored);
+    Simulator copy(configFrom(kTwoBoards), fresh.statePath, ignored);
+    ASSERT_TRUE(original.loadAll() && copy.loadAll());
+    EXPECT_TRUE(copy.chip(1).memory == original.chip(1).memory);
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, fresh).out, run({"get", "0", "IOS1", "0xF8"}, environment).out);
+    EXPECT_EQ(run({"dump", "0", "IOS0"}, fresh).out, run({"dump", "0", "IOS0"}, environment).out);
+
+    // Comments and blank lines are allowed; anything else wrong is refused with its line.
+    const std::string text = dumped.out;
+    const auto replaced = [&text](const std::string& from, const std::string& to) {
+        std::string result = text;
+        result.replace(result.find(from), from.size(), to);
+        return result;
+    };
+    EXPECT_EQ(run({"load", "0", "IOS1"}, fresh, replaced("chip DS4510\n", "# from a board\n\nchip DS4510\n")).status,
+              kExitOk);
+    const std::string stateBefore = other.read("state");
+    const std::vector<std::pair<std::string, std::string>> refusals = {
+        {"", "standard input:1: not a vexa-sim chip dump (it starts \"vexa-sim chip dump 1\")"},
+        {replaced("chip DS4510", "chip DS4520"), "standard input holds a DS4520, and board 0 has a DS4510 behind IOS1"},
+        {replaced("chip DS4510", "chip DS4530"), "standard input:2: unknown chip \"DS4530\" (DS4510 or DS4520)"},
+        {replaced("sram 0xF0  0C", "sram 0xF0  0G"), "standard input:18: bad number \"0x0G\""},
+        {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad number \"0x100\""},
+        {replaced("sram 0xF0", "sram 0xE0"), "standard input:18: a second or misplaced line \"sram 0xE0\""},
+        {replaced("sram 0xF0", "sram 0x08"), "standard input:18: a second or misplaced line \"sram 0x08\""},
+        {replaced("eeprom 0x00  00 ", "eeprom 0x00  "), "standard input:19: unexpected line \"eeprom ...\" (chip "
+                                                     "<type>, sram|eeprom <address> and 16 bytes, or writes and 32 "
+                                                     "counts, each once)"},
+        {replaced("\nwrites", "\n#writes"), "standard input:35: incomplete: a dump has a chip line, 16 sram and 16 "
+                                           "eeprom lines and a writes line"},
+        {text + "writes" + text.substr(text.rfind(" 0 ")), "standard input:36: unexpected line \"writes ...\" (chip "
+                                                           "<type>, sram|eeprom <address> and 16 bytes, or writes "
+                                                           "and 32 counts, each once)"},
+        {replaced("\nwrites 0", "\nwrites 4294967296"), "standard input:35: bad number \"4294967296\""},
+        {std::string(1024 * 1024 + 1, '#'), "standard input: larger than 1 MiB"},
+    };
+    for (const auto& [input, message] : refusals) {
+        const CommandRun result = run({"load", "0", "IOS1"}, fresh, input);
+        EXPECT_EQ(result.status, kExitFailure) << message;
+        EXPECT_EQ(result.errors, "vexa-sim: " + message + "\n");
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(other.read("state"), stateBefore);
 }
 
 // The JSON form, read back by a JSON parser: every member of the documented schema, with
