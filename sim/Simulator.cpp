@@ -21,12 +21,33 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline) {
     }
 }
 
+// What an expander's chip holds when the machine is new, and where: a 64-bit FNV-1a hash,
+// the same on every platform, that the state keeps with each chip.
+std::uint64_t fingerprint(const ExpanderConfig& expander) {
+    std::uint64_t hash = 0xCBF29CE484222325;
+    const auto add = [&hash](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            hash = (hash ^ ((value >> (8 * i)) & 0xFF)) * 0x100000001B3;
+        }
+    };
+    add(static_cast<std::uint32_t>(expander.board), 4);
+    add(expander.interfaceCode, 4);
+    add(static_cast<std::uint64_t>(expander.chip), 1);
+    const ChipMemory memory = expander.newMemory();
+    for (unsigned address = 0; address < kRegisterCount; ++address) {
+        add(memory.sram[address], 1);
+        add(memory.eeprom[address], 1);
+    }
+    return hash;
+}
+
 } // namespace
 
 Simulator::Simulator(Config configuration, const std::string& statePath, std::ostream& errorStream)
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
-        expanders.push_back({&expander, Chip(expander.chip, expander.powerUp, expander.external)});
+        expanders.push_back(
+            {&expander, Chip(expander.chip, expander.powerUp, expander.external), 0, 0, 0, {}, fingerprint(expander)});
         expanders.back().chip.memory = expander.newMemory();
     }
 }
@@ -49,9 +70,33 @@ void Simulator::report(const std::string& message) const {
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
     expander.chip.memory = config.newMemory();
+    expander.madeFrom = fingerprint(config);
     for (const StateEntry& entry : entries) {
         if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
             expander.chip.memory = entry.memory;
+            expander.madeFrom = entry.madeFrom;
+        }
+    }
+}
+
+void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board) {
+    for (const StateEntry& entry : entries) {
+        if (originReported || (board && entry.board != *board)) {
+            continue;
+        }
+        bool current = false;
+        for (const ExpanderConfig& config : machine.expanders) {
+            if (entry.board == config.board && entry.interfaceCode == config.interfaceCode &&
+                entry.chip == config.chip) {
+                // A state written before chips kept their origin is taken as it is.
+                current = !entry.madeFrom || *entry.madeFrom == fingerprint(config);
+            }
+        }
+        if (!current) {
+            report(state.path() + ": holds chips of board " + std::to_string(entry.board) +
+                   " as an earlier configuration made them, not as " + machine.source +
+                   " says; \"vexa-sim reset\" starts afresh from it");
+            originReported = true;
         }
     }
 }
@@ -61,7 +106,7 @@ bool Simulator::save(std::int32_t board) {
     for (const Expander& expander : expanders) {
         const ExpanderConfig& config = *expander.config;
         if (config.board == board) {
-            entries.push_back({board, config.interfaceCode, config.chip, expander.chip.memory});
+            entries.push_back({board, config.interfaceCode, config.chip, expander.chip.memory, expander.madeFrom});
         }
     }
     try {
@@ -88,6 +133,7 @@ std::int32_t Simulator::openBoard(std::int32_t board, std::optional<std::chrono:
             return kBusy;
         }
         const std::vector<StateEntry> entries = state.load();
+        checkOrigin(entries, board);
         for (Expander& expander : expanders) {
             if (expander.config->board == board) {
                 load(expander, entries);
@@ -254,6 +300,7 @@ std::int32_t Simulator::writeAtBusAddress(std::int32_t board, std::uint8_t busAd
 bool Simulator::loadAll() {
     try {
         const std::vector<StateEntry> entries = state.load();
+        checkOrigin(entries, std::nullopt);
         for (Expander& expander : expanders) {
             load(expander, entries);
         }
@@ -300,6 +347,7 @@ std::int32_t Simulator::reset() {
     }
     for (Expander& expander : expanders) {
         expander.chip.memory = expander.config->newMemory();
+        expander.madeFrom = fingerprint(*expander.config);
     }
     return kOk;
 }

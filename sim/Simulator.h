@@ -96,6 +96,7 @@ private:
         std::uint64_t reads = 0;
         std::uint64_t writes = 0;
         std::chrono::steady_clock::time_point readyAt{}; // end of the EEPROM write cycle
+        std::optional<std::uint64_t> madeFrom;            // as the state entry says, kept when saved
     };
     enum class Direction { Read, Write };
 
@@ -111,6 +112,9 @@ private:
     std::int32_t commit(Expander& expander, const std::function<bool(Chip&)>& edit);
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
+    // Says once per process when the state holds chips of the board (or of any board) that
+    // grew from another configuration than this one.
+    void checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board);
     void report(const std::string& message) const;
 
     Config machine;
@@ -119,6 +123,7 @@ private:
     std::vector<Expander> expanders; // in the order of machine.expanders
     std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards;
     std::uint64_t calls = 0;
+    bool originReported = false;
 };
 
 // The machine the environment configures; null when its configuration is refused,

@@ -17,6 +17,8 @@ const char kExpanderWord[] = "expander";
 const char kSramWord[] = "sram";
 const char kEepromWord[] = "eeprom";
 const char kWritesWord[] = "writes";
+// Optional lines after an entry's "writes" line; a state without them still loads.
+const char kMadeFromWord[] = "made-from";
 
 const char* chipName(ChipType chip) {
     return chipLayout(chip).name;
@@ -39,6 +41,9 @@ public:
         }
         std::vector<StateEntry> entries;
         for (std::vector<std::string> words = nextLine(); !words.empty(); words = nextLine()) {
+            if (!entries.empty() && optionalLine(words, entries.back())) {
+                continue;
+            }
             entries.push_back(entry(words));
         }
         return entries;
@@ -95,6 +100,18 @@ private:
         return result;
     }
 
+    // An optional line of the entry above; false when the words are none.
+    bool optionalLine(const std::vector<std::string>& words, StateEntry& entry) const {
+        if (words[0] != kMadeFromWord) {
+            return false;
+        }
+        if (words.size() != 2 || entry.madeFrom) {
+            fail(std::string("expected one \"") + kMadeFromWord + "\" and a fingerprint");
+        }
+        entry.madeFrom = number(words[1], 0xFFFFFFFFFFFFFFFF);
+        return true;
+    }
+
     StateEntry entry(const std::vector<std::string>& words) {
         if (words.size() != 4 || words[0] != kExpanderWord) {
             fail("expected \"expander <board> <interface> <chip>\"");
@@ -134,6 +151,9 @@ std::string formatState(const std::vector<StateEntry>& entries) {
             text += " " + std::to_string(count);
         }
         text += "\n";
+        if (entry.madeFrom) {
+            text += std::string(kMadeFromWord) + " " + hex(*entry.madeFrom, 16) + "\n";
+        }
     }
     return text;
 }

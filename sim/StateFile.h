@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -19,6 +20,9 @@ struct StateEntry {
     std::uint32_t interfaceCode = 0;
     ChipType chip = ChipType::DS4520;
     ChipMemory memory;
+    // A fingerprint of the expander's configured new state that the memory grew from;
+    // none in a state written before it was kept.
+    std::optional<std::uint64_t> madeFrom;
 };
 
 // An unreadable, malformed or unwritable state file; the text names the file.
