@@ -78,6 +78,15 @@ const char* externalLevelName(ExternalLevel level) {
     return kExternalLevelNames[static_cast<int>(level)];
 }
 
+std::optional<ExternalLevel> parseExternalLevel(const std::string& word) {
+    for (const ExternalLevel level : {ExternalLevel::Floating, ExternalLevel::Low, ExternalLevel::High}) {
+        if (word == externalLevelName(level)) {
+            return level;
+        }
+    }
+    return std::nullopt;
+}
+
 const char* pinSettingName(PinSetting setting) {
     return kPinSettingNames[static_cast<int>(setting)];
 }

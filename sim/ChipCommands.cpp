@@ -107,6 +107,25 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
     }
 }
 
+// Makes the level drive the pin's line from outside, under the board's lock; the exit status.
+int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, const CommandRun& run,
+              const std::string& done) {
+    Simulator& simulator = *target.simulator;
+    if (simulator.openBoard(target.board) != status::kOk) {
+        return kExitFailure;
+    }
+    const std::int32_t result = simulator.changeChip(target.index, [&](Chip& chip) {
+        chip.setExternal(pin, level);
+        return false;
+    });
+    simulator.closeBoard(target.board);
+    if (result != status::kOk) {
+        return kExitFailure;
+    }
+    printLine(run.out, done);
+    return kExitOk;
+}
+
 } // namespace
 
 std::int32_t boardArgument(const std::string& text) {
@@ -232,6 +251,54 @@ int loadChip(const CommandRun& run) {
     }
     printLine(run.out, "Board " + std::to_string(board) + " " + run.words[1] + ": loaded.");
     return kExitOk;
+}
+
+int setLevel(const CommandRun& run) {
+    const std::int32_t board = boardArgument(run.words.at(0));
+    const std::uint32_t bus = busArgument(run.words.at(1));
+    const auto pin = static_cast<unsigned>(numberArgument(run.words.at(2), "pin", 0, kMaxPins - 1));
+    const std::string& word = run.words.at(3);
+    const std::optional<ExternalLevel> level = word == "float" ? ExternalLevel::Floating : parseExternalLevel(word);
+    if (!level) {
+        throw UsageError("unknown level " + quoted(word) + " (high, low or float)");
+    }
+    const ChipArgument target = chipArgument(run, board, bus);
+    if (target.simulator == nullptr) {
+        return kExitFailure;
+    }
+    if (pin >= target.layout().pins.size()) {
+        throw UsageError("the " + std::string(target.layout().name) + " has pins 0 to " +
+                         std::to_string(target.layout().pins.size() - 1));
+    }
+    return driveLine(target, pin, *level, run,
+                     "Board " + std::to_string(board) + " " + run.words[1] + " pin " + std::to_string(pin) + ": " +
+                         externalLevelName(*level) + " from outside.");
+}
+
+int setDipSwitch(const CommandRun& run) {
+    const std::int32_t board = boardArgument(run.words.at(0));
+    const std::string& port = run.words.at(1);
+    if (port != "A" && port != "B") {
+        throw UsageError("unknown port " + quoted(port) + " (A or B)");
+    }
+    const std::string& position = run.words.at(2);
+    if (position != "on" && position != "off") {
+        throw UsageError("unknown dip-switch position " + quoted(position) + " (on or off)");
+    }
+    // The extension's DS4510 behind IOS1: each port's dip-switch drives its signal pin.
+    const CommandRun onExtension{{run.words[0], "IOS1"}, false, run.environment, run.in, run.out, run.errors};
+    const ChipArgument target = chipArgument(onExtension, board, kIOS1);
+    if (target.simulator == nullptr) {
+        return kExitFailure;
+    }
+    if (target.layout().type != ChipType::DS4510) {
+        throw UsageError("board " + std::to_string(board) + " has no DS4510 behind IOS1, whose pins the dip-switches drive");
+    }
+    const unsigned pin = port == "A" ? 3 : 2;
+    const ExternalLevel level = position == "on" ? ExternalLevel::High : ExternalLevel::Low;
+    return driveLine(target, pin, level, run,
+                     "Board " + std::to_string(board) + " Port " + port + " dip-switch " + position + ": IOS1 pin " +
+                         std::to_string(pin) + " " + externalLevelName(level) + ".");
 }
 
 } // namespace vexa::sim

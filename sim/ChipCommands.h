@@ -39,5 +39,9 @@ int setBytes(const CommandRun& run);
 // dump <board> <bus>, load <board> <bus>: the chip as text on standard output, and back from standard input.
 int dumpChip(const CommandRun& run);
 int loadChip(const CommandRun& run);
+// level <board> <bus> <pin> high|low|float, dip-switch <board> <port> on|off: what drives a line
+// from outside, kept in the state.
+int setLevel(const CommandRun& run);
+int setDipSwitch(const CommandRun& run);
 
 } // namespace vexa::sim

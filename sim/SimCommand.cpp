@@ -34,6 +34,11 @@ Commands:
                        EEPROM, as a programmer would
   dump <board> <bus>   prints the chip's SRAM, EEPROM and EEPROM write counts as text
   load <board> <bus>   sets them from such a text on standard input
+  level <board> <bus> <pin> high|low|float
+                       what drives the pin's line from outside, kept in the state
+  dip-switch <board> <port> on|off
+                       flips Port A's or B's dip-switch: on drives the port's
+                       signal line (IOS1 pin 3 or 2) high, off low
   help, -h, --help     shows this text
 
 <board> is a board index, <bus> IOS0 or IOS1; numbers are decimal or 0x-hexadecimal.
@@ -109,6 +114,8 @@ const Command kCommands[] = {
     {"set", "--eeprom", 4, 4 + kMaxTransfer, "[--eeprom] <board> <bus> <register> <byte>...", setBytes},
     {"dump", nullptr, 2, 2, "<board> <bus>", dumpChip},
     {"load", nullptr, 2, 2, "<board> <bus>", loadChip},
+    {"level", nullptr, 4, 4, "<board> <bus> <pin> high|low|float", setLevel},
+    {"dip-switch", nullptr, 3, 3, "<board> <port> on|off", setDipSwitch},
     {"help", nullptr, 0, 0, "", help},
     {"-h", nullptr, 0, 0, "", help},
     {"--help", nullptr, 0, 0, "", help},

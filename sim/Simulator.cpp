@@ -69,12 +69,18 @@ void Simulator::report(const std::string& message) const {
 
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
+    expander.chip = Chip(config.chip, config.powerUp, config.external);
     expander.chip.memory = config.newMemory();
     expander.madeFrom = fingerprint(config);
     for (const StateEntry& entry : entries) {
         if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
             expander.chip.memory = entry.memory;
             expander.madeFrom = entry.madeFrom;
+            for (unsigned pin = 0; pin < expander.chip.layout().pins.size(); ++pin) {
+                if (entry.levels[pin]) {
+                    expander.chip.setExternal(pin, *entry.levels[pin]);
+                }
+            }
         }
     }
 }
@@ -106,7 +112,14 @@ bool Simulator::save(std::int32_t board) {
     for (const Expander& expander : expanders) {
         const ExpanderConfig& config = *expander.config;
         if (config.board == board) {
-            entries.push_back({board, config.interfaceCode, config.chip, expander.chip.memory, expander.madeFrom});
+            LevelOverrides levels{};
+            for (unsigned pin = 0; pin < expander.chip.layout().pins.size(); ++pin) {
+                if (expander.chip.external(pin) != config.external[pin]) {
+                    levels[pin] = expander.chip.external(pin);
+                }
+            }
+            entries.push_back(
+                {board, config.interfaceCode, config.chip, expander.chip.memory, expander.madeFrom, levels});
         }
     }
     try {
@@ -248,10 +261,10 @@ std::int32_t Simulator::writeTo(std::int32_t board, Expander* expander, std::uin
 }
 
 std::int32_t Simulator::commit(Expander& expander, const std::function<bool(Chip&)>& edit) {
-    const ChipMemory before = expander.chip.memory;
+    const Chip before = expander.chip;
     const bool eepromWritten = edit(expander.chip);
     if (!save(expander.config->board)) {
-        expander.chip.memory = before; // a change that cannot be kept did not happen
+        expander.chip = before; // a change that cannot be kept did not happen
         return kStateFailure;
     }
     if (eepromWritten) {
@@ -346,8 +359,7 @@ std::int32_t Simulator::reset() {
         return kStateFailure;
     }
     for (Expander& expander : expanders) {
-        expander.chip.memory = expander.config->newMemory();
-        expander.madeFrom = fingerprint(*expander.config);
+        load(expander, {});
     }
     return kOk;
 }

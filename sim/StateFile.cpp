@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Platform.h"
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 
@@ -19,6 +20,8 @@ const char kEepromWord[] = "eeprom";
 const char kWritesWord[] = "writes";
 // Optional lines after an entry's "writes" line; a state without them still loads.
 const char kMadeFromWord[] = "made-from";
+const char kLevelsWord[] = "levels"; // one word a pin: "-" for the configured level
+const char kConfiguredLevel[] = "-";
 
 const char* chipName(ChipType chip) {
     return chipLayout(chip).name;
@@ -102,6 +105,10 @@ private:
 
     // An optional line of the entry above; false when the words are none.
     bool optionalLine(const std::vector<std::string>& words, StateEntry& entry) const {
+        if (words[0] == kLevelsWord) {
+            levels(words, entry);
+            return true;
+        }
         if (words[0] != kMadeFromWord) {
             return false;
         }
@@ -110,6 +117,22 @@ private:
         }
         entry.madeFrom = number(words[1], 0xFFFFFFFFFFFFFFFF);
         return true;
+    }
+
+    void levels(const std::vector<std::string>& words, StateEntry& entry) const {
+        const std::size_t pins = chipLayout(entry.chip).pins.size();
+        const bool seen = std::any_of(entry.levels.begin(), entry.levels.end(),
+                                      [](const std::optional<ExternalLevel>& level) { return level.has_value(); });
+        if (words.size() != pins + 1 || seen) {
+            fail(std::string("expected one \"") + kLevelsWord + "\" and " + std::to_string(pins) + " levels");
+        }
+        for (std::size_t pin = 0; pin < pins; ++pin) {
+            const std::optional<ExternalLevel> level = parseExternalLevel(words[pin + 1]);
+            if (!level && words[pin + 1] != kConfiguredLevel) {
+                fail("bad level \"" + words[pin + 1] + "\"");
+            }
+            entry.levels[pin] = level;
+        }
     }
 
     StateEntry entry(const std::vector<std::string>& words) {
@@ -151,6 +174,15 @@ std::string formatState(const std::vector<StateEntry>& entries) {
             text += " " + std::to_string(count);
         }
         text += "\n";
+        const std::size_t pins = chipLayout(entry.chip).pins.size();
+        if (std::any_of(entry.levels.begin(), entry.levels.begin() + static_cast<std::ptrdiff_t>(pins),
+                        [](const std::optional<ExternalLevel>& level) { return level.has_value(); })) {
+            text += kLevelsWord;
+            for (std::size_t pin = 0; pin < pins; ++pin) {
+                text += std::string(" ") + (entry.levels[pin] ? externalLevelName(*entry.levels[pin]) : kConfiguredLevel);
+            }
+            text += "\n";
+        }
         if (entry.madeFrom) {
             text += std::string(kMadeFromWord) + " " + hex(*entry.madeFrom, 16) + "\n";
         }

@@ -338,8 +338,8 @@ TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
     expectOutcome(runTool(sandbox, run), kFrontAndExtensionProgrammed, builtTool());
 }
 
-// A script changes the board between two runs with vexa-sim, and the next run reports
-// what the script put there.
+// A script changes the board between tool runs with vexa-sim (registers, levels from
+// outside, a dip-switch), and the next run reports what the script put there.
 TEST(ScriptedBoard, VexaSimChangesWhatTheNextRunReports) {
     Sandbox sandbox;
     Invocation run;
@@ -363,6 +363,24 @@ TEST(ScriptedBoard, VexaSimChangesWhatTheNextRunReports) {
 
     run.arguments = {"-board", "0", "-get"};
     expectOutcome(runTool(sandbox, run), kFrontAndExtensionProgrammed, builtTool());
+
+    // Port B's dip-switch drives its released signal line high, and something outside holds
+    // the front bank's pulled-up inversion line low: the report shows both levels.
+    script({"dip-switch", "0", "B", "on"}, "Board 0 Port B dip-switch on: IOS1 pin 2 high.\n");
+    script({"level", "0", "IOS0", "0", "low"}, "Board 0 IOS0 pin 0: low from outside.\n");
+    std::string extension = kExtensionPortAProgrammed;
+    extension.replace(extension.rfind("single-ended; not set"), 12, "differential");
+    expectOutcome(runTool(sandbox, run),
+                  {"Board 0 is a Vexa Lynx 752\n"
+                   "Bank 0 \"Front GPIO\":\n"
+                   "\tOutputs are not-inverted; set to inverted\n"
+                   "\tInputs have pull-ups; set to pull-ups\n"
+                   "\tInputs are differential; set to differential\n" +
+                       extension + "Done.\n",
+                   "", 0,
+                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 04 00 00") +
+                       extensionExpander(0, "02 00 01 01 00 06 00") + report(0, 0x752) + releaseWithProbe(0)},
+                  builtTool());
 }
 
 } // namespace

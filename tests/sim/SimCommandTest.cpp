@@ -128,6 +128,16 @@ TEST(SimCommand, ChipCommandsRefuseBadArgumentsAndChangeNothing) {
         {{"set", "--eeprom", "0", "IOS1", "0xF8", "0"}, "register 0xF8 of the DS4510 has no EEPROM byte"},
         {{"set", "--eeprom", "0", "IOS0", "0xF4", "1"}, "the DS4520 comes up with SEE (bit 0x01 of 0xF4) clear"},
         {{"set", "--eeprom", "0", "IOS0", "0xFF", "0", "0"}, "2 bytes from 0xFF run past 0xFF"},
+        {{"level", "0", "IOS1", "2"}, "\"level\" takes <board> <bus> <pin> high|low|float"},
+        {{"level", "0", "IOS1", "4", "high"}, "the DS4510 has pins 0 to 3"},
+        {{"level", "0", "IOS0", "9", "high"}, "bad pin \"9\" (0 to 8)"},
+        {{"level", "0", "IOS0", "8", "HIGH"}, "unknown level \"HIGH\" (high, low or float)"},
+        {{"level", "1", "IOS1", "0", "low"}, "board 1 has no expander behind IOS1"},
+        {{"dip-switch", "0", "A"}, "\"dip-switch\" takes <board> <port> on|off"},
+        {{"dip-switch", "0", "C", "on"}, "unknown port \"C\" (A or B)"},
+        {{"dip-switch", "0", "A", "1"}, "unknown dip-switch position \"1\" (on or off)"},
+        {{"dip-switch", "1", "A", "on"}, "board 1 has no expander behind IOS1"},
+        {{"dip-switch", "3", "B", "off"}, "no board \"3\" in the configuration (" + environment.configPath + ")"},
         {{"dump", "0"}, "\"dump\" takes <board> <bus>"},
         {{"dump", "--eeprom", "0", "IOS0"}, "\"dump\" takes <board> <bus>"},
         {{"load", "0", "IOS0", "file"}, "\"load\" takes <board> <bus>"},
@@ -282,6 +292,45 @@ TEST(SimCommand, DumpThenLoadReproducesTheChip) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(other.read("state"), stateBefore);
+}
+
+// Levels set from outside stay in the state for the next process, until reset; a
+// configuration change of another pin's level still applies.
+TEST(SimCommand, LevelsAndDipSwitchesDriveTheLinesUntilReset) {
+    const TempDir folder;
+    const SimEnvironment environment = folder.environment(kTwoBoards);
+    ASSERT_EQ(run({"set", "0", "IOS1", "0xF0", "0x0F"}, environment).status, kExitOk); // all pulled up
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x0F\n");
+    CommandRun done = run({"level", "0", "IOS1", "0", "low"}, environment);
+    EXPECT_EQ(done.status, kExitOk) << done.errors;
+    EXPECT_EQ(done.out, "Board 0 IOS1 pin 0: low from outside.\n");
+    done = run({"dip-switch", "0", "B", "off"}, environment);
+    EXPECT_EQ(done.status, kExitOk) << done.errors;
+    EXPECT_EQ(done.out, "Board 0 Port B dip-switch off: IOS1 pin 2 low.\n");
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x0A\n");
+    EXPECT_EQ(run({"dip-switch", "0", "A", "on"}, environment).out, "Board 0 Port A dip-switch on: IOS1 pin 3 high.\n");
+    EXPECT_EQ(run({"level", "0", "IOS0", "8", "high"}, environment).status, kExitOk);
+    EXPECT_TRUE(contains(run({"show", "0"}, environment).out, "    8    released    high      high\n"));
+    // Released pins follow: pin 0 floats again, pin 3 stays high from its dip-switch.
+    ASSERT_EQ(run({"set", "0", "IOS1", "0xF0", "0x00"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"level", "0", "IOS1", "0", "float"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x08\n");
+    // A configured level of a pin nobody set from outside still applies.
+    std::string withExternal = kTwoBoards;
+    withExternal.insert(withExternal.find("board 1"), "external 1 high\n");
+    SimEnvironment changed = environment;
+    changed.configPath = folder.write("changed.conf", withExternal);
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, changed).out, "0x0A\n");
+
+    // Nothing changes on a read-only state.
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_read);
+    EXPECT_EQ(run({"dip-switch", "0", "A", "off"}, environment).status, kExitFailure);
+    EXPECT_EQ(run({"level", "0", "IOS1", "3", "low"}, environment).status, kExitFailure);
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_all);
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x08\n");
+    EXPECT_EQ(run({"reset"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"set", "0", "IOS1", "0xF0", "0x0F"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x0F\n");
 }
 
 // The JSON form, read back by a JSON parser: every member of the documented schema, with

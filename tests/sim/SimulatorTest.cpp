@@ -408,6 +408,17 @@ TEST(StateText, RoundTrips) {
     EXPECT_EQ(parseState(withOrigin, "state").at(0).madeFrom, entry.madeFrom);
     std::istringstream twice(formatState({entry}) + "made-from 0x1\n");
     EXPECT_THROW(parseState(twice, "state"), StateError);
+    entry.levels[3] = ExternalLevel::Floating;
+    entry.levels[0] = ExternalLevel::High;
+    const std::string withLevels = formatState({entry});
+    EXPECT_NE(withLevels.find("\nlevels high - - floating\n"), std::string::npos) << withLevels;
+    std::istringstream levels(withLevels);
+    EXPECT_EQ(parseState(levels, "state").at(0).levels, entry.levels);
+    for (const char* bad : {"levels high - -\n", "levels high - - up\n",
+                            "levels - - - - - - - - low\nlevels - - - - - - - - low\n"}) {
+        std::istringstream refused(formatState({entry, StateEntry{}}) + bad);
+        EXPECT_THROW(parseState(refused, "state"), StateError) << bad;
+    }
 }
 
 } // namespace
