@@ -14,11 +14,14 @@ using namespace status;
 namespace {
 
 // Returns once the steady clock has reached `deadline`: some thread libraries (MinGW's)
-// wake a sleep_until a little before it, and a chip must never answer early.
-void sleepUntil(std::chrono::steady_clock::time_point deadline) {
+// wake a sleep_until a little before it, and a chip must never answer early. Returns how
+// long it slept.
+std::chrono::milliseconds sleepUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_until(deadline);
     }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(deadline, start) - start);
 }
 
 // What an expander's chip holds when the machine is new, and where: a 64-bit FNV-1a hash,
@@ -168,7 +171,7 @@ std::int32_t Simulator::closeBoard(std::int32_t board) {
     // The next holder of the board finds its chips ready.
     for (const Expander& expander : expanders) {
         if (expander.config->board == board) {
-            sleepUntil(expander.readyAt);
+            wait.waited += sleepUntil(expander.readyAt);
         }
     }
     openBoards.erase(open);
@@ -227,10 +230,11 @@ std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction 
     }
     if (std::chrono::steady_clock::now() < expander->readyAt) {
         if (config.refuseWhileBusy) {
+            wait.refused = true;
             return kNoAnswer;
         }
         // Acknowledge polling: the interface retries until the chip's write cycle is over.
-        sleepUntil(expander->readyAt);
+        wait.waited += sleepUntil(expander->readyAt);
     }
     return kOk;
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexa::sim {
@@ -72,6 +73,14 @@ public:
     bool busyAtBusAddress(std::int32_t board, std::uint8_t busAddress);
     void awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress);
 
+    // What transfers and closings met of chips' EEPROM write cycles since the last call: how
+    // long they waited for their end, or that one was refused because of it. Starts afresh.
+    struct WriteCycleWait {
+        std::chrono::milliseconds waited{0};
+        bool refused = false;
+    };
+    WriteCycleWait takeWait() { return std::exchange(wait, WriteCycleWait{}); }
+
     // The chip of config().expanders[index], as last loaded.
     const Chip& chip(std::size_t index) const { return expanders.at(index).chip; }
     // The index in config().expanders of the board's expander behind the interface code.
@@ -124,6 +133,7 @@ private:
     std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards;
     std::uint64_t calls = 0;
     bool originReported = false;
+    WriteCycleWait wait;
 };
 
 // The machine the environment configures; null when its configuration is refused,

@@ -29,4 +29,8 @@ std::string linesText(const std::vector<std::string>& lines) {
     return text;
 }
 
+std::string withoutTiming(const std::string& traceLine) {
+    return traceLine.substr(0, traceLine.find("  # "));
+}
+
 } // namespace vexa::test
