@@ -111,6 +111,11 @@ public:
     ExternalLevel external(unsigned pin) const { return externalLevels.at(pin); }
     // What drives the pin's line from outside from now on: `vexa-sim level`, a dip-switch.
     void setExternal(unsigned pin, ExternalLevel level) { externalLevels.at(pin) = level; }
+    // After this many writes of a page, the page keeps no more of what is written: EEPROM
+    // and user memory keep their last values. None: the page never wears out.
+    std::optional<std::uint32_t> endurance;
+    // An undriven line without pull-up reads high instead of low.
+    bool floatingHigh = false;
 
     ChipMemory memory;
 

@@ -46,6 +46,12 @@ std::string expanderLine(const ExpanderConfig& expander) {
     if (expander.failingWrite) {
         line += ", write " + std::to_string(*expander.failingWrite) + " fails";
     }
+    if (expander.endurance) {
+        line += ", pages wear out after " + std::to_string(*expander.endurance) + " writes";
+    }
+    if (expander.floatingHigh) {
+        line += ", floating lines read high";
+    }
     return line;
 }
 
@@ -78,7 +84,8 @@ void showChip(std::ostream& out, const Chip& chip) {
         if (count != 0) {
             writes += writes.empty() ? " " : ", ";
             writes += hex(page * kPageSize, 2) + "-" + hex(page * kPageSize + kPageSize - 1, 2) + ": " +
-                      std::to_string(count) + (count > kRatedPageWrites ? " (worn out)" : "");
+                      std::to_string(count) +
+                      (count > kRatedPageWrites || (chip.endurance && count >= *chip.endurance) ? " (worn out)" : "");
         }
     }
     printLine(out, "    EEPROM writes per page (rated " + std::to_string(kRatedPageWrites) +
@@ -166,6 +173,8 @@ std::string jsonChip(const ExpanderConfig& expander, const Chip& chip, const std
            "\"chip\": " + jsonString(layout.name) + ",\n" + in +
            "\"bus_address\": " + std::to_string(expander.busAddress) + ",\n" + in +
            "\"absent\": " + (expander.absent ? "true" : "false") + ",\n" + in +
+           "\"endurance\": " + (expander.endurance ? std::to_string(*expander.endurance) : "null") + ",\n" + in +
+           "\"floating\": " + (expander.floatingHigh ? "\"high\"" : "\"low\"") + ",\n" + in +
            "\"registers\": " + jsonList(registers, in) + ",\n" + in +
            "\"user_eeprom\": " + jsonNumbers(chip.memory.eeprom, kUserMemorySize) + ",\n" + in +
            "\"page_writes\": " + jsonNumbers(chip.memory.pageWrites, kPageCount) + ",\n" + in +

@@ -24,6 +24,14 @@ std::chrono::milliseconds sleepUntil(std::chrono::steady_clock::time_point deadl
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(deadline, start) - start);
 }
 
+// The expander's chip as configured, before anything is loaded into it.
+Chip configuredChip(const ExpanderConfig& expander) {
+    Chip chip(expander.chip, expander.powerUp, expander.external);
+    chip.endurance = expander.endurance;
+    chip.floatingHigh = expander.floatingHigh;
+    return chip;
+}
+
 // What an expander's chip holds when the machine is new, and where: a 64-bit FNV-1a hash,
 // the same on every platform, that the state keeps with each chip.
 std::uint64_t fingerprint(const ExpanderConfig& expander) {
@@ -50,7 +58,7 @@ Simulator::Simulator(Config configuration, const std::string& statePath, std::os
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
         expanders.push_back(
-            {&expander, Chip(expander.chip, expander.powerUp, expander.external), 0, 0, 0, {}, fingerprint(expander)});
+            {&expander, configuredChip(expander), 0, 0, 0, {}, fingerprint(expander)});
         expanders.back().chip.memory = expander.newMemory();
     }
 }
@@ -72,7 +80,7 @@ void Simulator::report(const std::string& message) const {
 
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
-    expander.chip = Chip(config.chip, config.powerUp, config.external);
+    expander.chip = configuredChip(config);
     expander.chip.memory = config.newMemory();
     expander.madeFrom = fingerprint(config);
     for (const StateEntry& entry : entries) {

@@ -333,6 +333,27 @@ TEST(SimCommand, LevelsAndDipSwitchesDriveTheLinesUntilReset) {
     EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, environment).out, "0x0F\n");
 }
 
+// A configured endurance holds across processes and power cycles; show marks the page.
+TEST(SimCommand, AWornOutPageStaysWornOut) {
+    const TempDir folder;
+    const SimEnvironment environment = folder.environment(
+        "write-cycle-ms 0\nboard 0 type 0x752\nexpander 0 IOS0 DS4520 endurance 1 floating high\n");
+    ASSERT_EQ(run({"set", "0", "IOS0", "0x00", "1"}, environment).status, kExitOk);
+    ASSERT_EQ(run({"set", "0", "IOS0", "0x00", "2"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, environment).out, "0x01\n");
+    ASSERT_EQ(run({"power-cycle", "0"}, environment).status, kExitOk);
+    EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, environment).out, "0x01\n");
+    const std::string shown = run({"show"}, environment).out;
+    EXPECT_TRUE(contains(shown, "  IOS0: DS4520 at bus address 0xA0, pages wear out after 1 writes, floating lines "
+                                "read high\n"))
+        << shown;
+    EXPECT_TRUE(contains(shown, "(rated 50000): 0x00-0x07: 2 (worn out)\n")) << shown;
+    EXPECT_EQ(run({"get", "0", "IOS0", "0xF8"}, environment).out, "0xFF\n") << "released lines floating high";
+    const std::string json = run({"show", "--json"}, environment).out;
+    EXPECT_TRUE(contains(json, "\"endurance\": 1,\n")) << json;
+    EXPECT_TRUE(contains(json, "\"floating\": \"high\",\n")) << json;
+}
+
 // The JSON form, read back by a JSON parser: every member of the documented schema, with
 // the values that set and show agree on.
 TEST(SimCommand, ShowJsonParsesAndCarriesTheState) {
