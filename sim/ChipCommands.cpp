@@ -278,7 +278,13 @@ int setLevel(const CommandRun& run) {
 int setDipSwitch(const CommandRun& run) {
     const std::int32_t board = boardArgument(run.words.at(0));
     const std::string& port = run.words.at(1);
-    if (port != "A" && port != "B") {
+    const DipSwitch* dipSwitch = nullptr;
+    for (const DipSwitch& candidate : kDipSwitches) {
+        if (port == candidate.port) {
+            dipSwitch = &candidate;
+        }
+    }
+    if (dipSwitch == nullptr) {
         throw UsageError("unknown port " + quoted(port) + " (A or B)");
     }
     const std::string& position = run.words.at(2);
@@ -294,7 +300,7 @@ int setDipSwitch(const CommandRun& run) {
     if (target.layout().type != ChipType::DS4510) {
         throw UsageError("board " + std::to_string(board) + " has no DS4510 behind IOS1, whose pins the dip-switches drive");
     }
-    const unsigned pin = port == "A" ? 3 : 2;
+    const unsigned pin = dipSwitch->pin;
     const ExternalLevel level = position == "on" ? ExternalLevel::High : ExternalLevel::Low;
     return driveLine(target, pin, level, run,
                      "Board " + std::to_string(board) + " Port " + port + " dip-switch " + position + ": IOS1 pin " +

@@ -28,6 +28,14 @@ struct CommandRun {
     std::ostream& errors;
 };
 
+// The extension's dip-switches: each drives the signal line of its port, a pin of the
+// DS4510 behind IOS1; on is high, off low.
+struct DipSwitch {
+    const char* port;
+    unsigned pin;
+};
+constexpr DipSwitch kDipSwitches[] = {{"A", 3}, {"B", 2}};
+
 // A board index of the command line; throws UsageError.
 std::int32_t boardArgument(const std::string& text);
 // Throws UsageError when the configuration has no such board; `text` is how it was given.

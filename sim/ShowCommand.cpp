@@ -181,6 +181,24 @@ std::string jsonChip(const ExpanderConfig& expander, const Chip& chip, const std
            "\"pins\": " + jsonList(pins, in) + "\n" + indent + "}";
 }
 
+// The positions of the board's dip-switches, when it has a DS4510 behind IOS1: "on" or
+// "off" as its line is driven high or low from outside, null when it is not driven.
+std::string jsonDipSwitches(const Simulator& simulator, std::int32_t board) {
+    const std::optional<std::size_t> index = simulator.expanderIndex(board, kIOS1);
+    std::vector<std::string> switches;
+    if (index && simulator.chip(*index).layout().type == ChipType::DS4510) {
+        for (const DipSwitch& dipSwitch : kDipSwitches) {
+            const ExternalLevel level = simulator.chip(*index).external(dipSwitch.pin);
+            const char* position = level == ExternalLevel::High  ? "\"on\""
+                                   : level == ExternalLevel::Low ? "\"off\""
+                                                                 : "null";
+            switches.push_back("{\"port\": " + jsonString(dipSwitch.port) + ", \"pin\": " +
+                               std::to_string(dipSwitch.pin) + ", \"position\": " + position + "}");
+        }
+    }
+    return jsonList(switches, "      ");
+}
+
 void showJson(const Simulator& simulator, std::optional<std::int32_t> only, std::ostream& out) {
     const Config& config = simulator.config();
     std::vector<std::string> boards;
@@ -196,6 +214,7 @@ void showJson(const Simulator& simulator, std::optional<std::int32_t> only, std:
         }
         boards.push_back("{\n      \"index\": " + std::to_string(board.index) +
                          ",\n      \"type\": " + std::to_string(board.type) +
+                         ",\n      \"dip_switches\": " + jsonDipSwitches(simulator, board.index) +
                          ",\n      \"expanders\": " + jsonList(chips, "      ") + "\n    }");
     }
     out << "{\n  \"version\": 1,\n  \"configuration\": " << jsonString(config.source)

@@ -365,6 +365,7 @@ TEST(SimCommand, ShowJsonParsesAndCarriesTheState) {
 #endif
     ASSERT_EQ(run({"set", "0", "IOS1", "0xF0", "0x05"}, environment).status, kExitOk);
     ASSERT_EQ(run({"set", "0", "IOS1", "0x08", "0x2A"}, environment).status, kExitOk);
+    ASSERT_EQ(run({"dip-switch", "0", "A", "off"}, environment).status, kExitOk);
     const auto parsed = [&](const std::vector<std::string>& arguments) {
         const CommandRun result = run(arguments, environment);
         EXPECT_EQ(result.status, kExitOk) << result.errors;
@@ -390,6 +391,13 @@ TEST(SimCommand, ShowJsonParsesAndCarriesTheState) {
     ASSERT_EQ(one.get_child("boards").size(), 1u);
     const pt::ptree& board = one.get_child("boards").front().second;
     EXPECT_EQ(board.get<int>("type"), 0x752);
+    std::vector<std::string> switches;
+    for (const auto& dipSwitch : board.get_child("dip_switches")) {
+        switches.push_back(dipSwitch.second.get<std::string>("port") + dipSwitch.second.get<std::string>("pin") + " " +
+                           dipSwitch.second.get<std::string>("position"));
+    }
+    EXPECT_EQ(switches, (std::vector<std::string>{"A3 off", "B2 null"}));
+    EXPECT_EQ(std::next(all.get_child("boards").begin())->second.get_child("dip_switches").size(), 0u);
     const pt::ptree& expanders = board.get_child("expanders");
     ASSERT_EQ(expanders.size(), 2u);
     const pt::ptree& ds4510 = std::next(expanders.begin())->second;
