@@ -78,6 +78,15 @@ const char* externalLevelName(ExternalLevel level) {
     return kExternalLevelNames[static_cast<int>(level)];
 }
 
+std::optional<ExternalLevel> parseExternalLevel(const std::string& word) {
+    for (const ExternalLevel level : {ExternalLevel::Floating, ExternalLevel::Low, ExternalLevel::High}) {
+        if (word == externalLevelName(level)) {
+            return level;
+        }
+    }
+    return std::nullopt;
+}
+
 const char* pinSettingName(PinSetting setting) {
     return kPinSettingNames[static_cast<int>(setting)];
 }
@@ -143,6 +152,7 @@ std::uint8_t Chip::read(std::uint8_t address) const {
 
 bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t count) {
     const unsigned page = start / kPageSize;
+    const bool wornOut = endurance && memory.pageWrites[page] >= *endurance;
     bool eepromWritten = false;
     for (std::size_t i = 0; i < count; ++i) {
         // The address counter of a write runs round the page the write starts in.
@@ -151,10 +161,15 @@ bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t coun
         if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
             continue;
         }
-        memory.sram[address] = bytes[i];
         const bool shadowed = kind == RegisterKind::NonVolatile && !bit(layout().see);
+        // User memory has no SRAM of its own: a worn-out page reads what it last kept.
+        if (!(wornOut && kind == RegisterKind::UserMemory)) {
+            memory.sram[address] = bytes[i];
+        }
         if (kind == RegisterKind::UserMemory || shadowed) {
-            memory.eeprom[address] = bytes[i];
+            if (!wornOut) {
+                memory.eeprom[address] = bytes[i];
+            }
             eepromWritten = true;
         }
     }
@@ -186,7 +201,7 @@ bool Chip::pinLevel(unsigned pin) const {
     case ExternalLevel::Low:
         return false;
     default:
-        return bit(where.pullUp);
+        return bit(where.pullUp) || floatingHigh;
     }
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace vexa::sim {
@@ -26,6 +28,8 @@ enum class PinSetting { Released, PulledUp, DrivenLow, Invalid };
 
 // "floating", "low", "high"; the words of the configuration file.
 const char* externalLevelName(ExternalLevel level);
+// The level a word of externalLevelName names; none for another word.
+std::optional<ExternalLevel> parseExternalLevel(const std::string& word);
 // "released", "pulled-up", "driven-low", "invalid".
 const char* pinSettingName(PinSetting setting);
 
@@ -105,6 +109,13 @@ public:
     PinSetting pinSetting(unsigned pin) const;
     bool pinLevel(unsigned pin) const;
     ExternalLevel external(unsigned pin) const { return externalLevels.at(pin); }
+    // What drives the pin's line from outside from now on: `vexa-sim level`, a dip-switch.
+    void setExternal(unsigned pin, ExternalLevel level) { externalLevels.at(pin) = level; }
+    // After this many writes of a page, the page keeps no more of what is written: EEPROM
+    // and user memory keep their last values. None: the page never wears out.
+    std::optional<std::uint32_t> endurance;
+    // An undriven line without pull-up reads high instead of low.
+    bool floatingHigh = false;
 
     ChipMemory memory;
 

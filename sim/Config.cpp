@@ -265,6 +265,14 @@ private:
                     fail("unknown busy mode " + quoted(mode) + " (wait or refuse)");
                 }
                 expander.refuseWhileBusy = mode == "refuse";
+            } else if (words[i] == "endurance") {
+                expander.endurance = static_cast<std::uint32_t>(number(words, ++i, "page write count", 1, 0xFFFFFFFF));
+            } else if (words[i] == "floating") {
+                const std::string& level = word(words, ++i, "floating level");
+                if (level != "low" && level != "high") {
+                    fail("unknown floating level " + quoted(level) + " (low or high)");
+                }
+                expander.floatingHigh = level == "high";
             } else if (words[i] == "fail-read") {
                 expander.failingRead = number(words, ++i, "read number", 1, kUint64Max);
             } else if (words[i] == "fail-write") {

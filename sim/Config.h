@@ -36,6 +36,10 @@ struct ExpanderConfig {
     // "busy refuse": a transfer to the chip during its EEPROM write cycle gets no answer,
     // as from a library that does not poll; by default it waits for the chip.
     bool refuseWhileBusy = false;
+    // "endurance <n>": after n writes of a page, the page keeps no more of what is written.
+    std::optional<std::uint32_t> endurance;
+    // "floating high": an undriven line without pull-up reads high; by default low.
+    bool floatingHigh = false;
     // Transfer counts of this process, each from 1: the chip stops answering after
     // `answeredTransfers`; the `failingRead`-th read and `failingWrite`-th write fail.
     std::optional<std::uint64_t> answeredTransfers;

@@ -10,6 +10,17 @@ namespace {
 const char kBoardTypeKey[] = "board/type";
 } // namespace
 
+std::string HalFront::waitNote() {
+    if (simulator == nullptr) {
+        return "";
+    }
+    const Simulator::WriteCycleWait wait = simulator->takeWait();
+    if (wait.refused) {
+        return "refused: the chip is in its EEPROM write cycle";
+    }
+    return wait.waited.count() > 0 ? "waited " + std::to_string(wait.waited.count()) + " ms for the write cycle" : "";
+}
+
 HalFront::HalFront(const SimEnvironment& environment, std::ostream& errors)
     : trace(environment.tracePath, errors), simulator(simulatorFor(environment, errors)) {}
 
@@ -79,7 +90,7 @@ void* HalFront::initDevice(std::int32_t boardIndex) {
 std::int32_t HalFront::freeDevice(void* handle) {
     const std::int32_t result =
         onOpenBoard(handle, [this](std::int32_t board) { return simulator->closeBoard(board); });
-    trace.append("VHalFreeDevice(" + handleName(handle) + ") = " + std::to_string(result));
+    trace.append("VHalFreeDevice(" + handleName(handle) + ") = " + std::to_string(result), waitNote());
     return result;
 }
 
@@ -123,7 +134,7 @@ std::int32_t HalFront::readConfig(void* handle, void* buffer, std::uint64_t size
     if (count >= 0) {
         line += " [" + hexBytes(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count)) + "]";
     }
-    trace.append(line);
+    trace.append(line, waitNote());
     return result;
 }
 
@@ -137,7 +148,7 @@ std::int32_t HalFront::writeConfig(void* handle, const void* buffer, std::uint64
     if (buffer != nullptr && size <= kMaxTransfer) {
         line += " [" + hexBytes(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(size)) + "]";
     }
-    trace.append(line);
+    trace.append(line, waitNote());
     return result;
 }
 

@@ -33,6 +33,8 @@ public:
     std::string handleName(const void* handle) const;
 
 private:
+    // The trace note on what the call met of a chip's write cycle; empty when nothing.
+    std::string waitNote();
     // Counts the call; true when the configuration makes it fail.
     bool callFails();
     // Counts the call; then the injected failure, kBadHandle for a handle without an

@@ -1,8 +1,9 @@
 #pragma once
-// vexa-sim: shows and controls the simulated boards (show, power-cycle, reset, help, -h, --help).
+// vexa-sim: shows and controls the simulated boards (show, power-cycle, reset, get, set, help, -h, --help).
 
 #include "Config.h"
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +15,10 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 // Runs one command given its arguments (without the program name); returns the exit status:
-// kExitUsage, with the usage on `errors`, for a command line it cannot take.
+// kExitUsage, with the usage on `errors`, for a command line it cannot take. `in` is what
+// `load` reads; the form without it gives an empty input.
+int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::istream& in,
+                  std::ostream& out, std::ostream& errors);
 int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,
                   std::ostream& errors);
 

@@ -14,11 +14,42 @@ using namespace status;
 namespace {
 
 // Returns once the steady clock has reached `deadline`: some thread libraries (MinGW's)
-// wake a sleep_until a little before it, and a chip must never answer early.
-void sleepUntil(std::chrono::steady_clock::time_point deadline) {
+// wake a sleep_until a little before it, and a chip must never answer early. Returns how
+// long it slept.
+std::chrono::milliseconds sleepUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_until(deadline);
     }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(deadline, start) - start);
+}
+
+// The expander's chip as configured, before anything is loaded into it.
+Chip configuredChip(const ExpanderConfig& expander) {
+    Chip chip(expander.chip, expander.powerUp, expander.external);
+    chip.endurance = expander.endurance;
+    chip.floatingHigh = expander.floatingHigh;
+    return chip;
+}
+
+// What an expander's chip holds when the machine is new, and where: a 64-bit FNV-1a hash,
+// the same on every platform, that the state keeps with each chip.
+std::uint64_t fingerprint(const ExpanderConfig& expander) {
+    std::uint64_t hash = 0xCBF29CE484222325;
+    const auto add = [&hash](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            hash = (hash ^ ((value >> (8 * i)) & 0xFF)) * 0x100000001B3;
+        }
+    };
+    add(static_cast<std::uint32_t>(expander.board), 4);
+    add(expander.interfaceCode, 4);
+    add(static_cast<std::uint64_t>(expander.chip), 1);
+    const ChipMemory memory = expander.newMemory();
+    for (unsigned address = 0; address < kRegisterCount; ++address) {
+        add(memory.sram[address], 1);
+        add(memory.eeprom[address], 1);
+    }
+    return hash;
 }
 
 } // namespace
@@ -26,7 +57,8 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline) {
 Simulator::Simulator(Config configuration, const std::string& statePath, std::ostream& errorStream)
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
-        expanders.push_back({&expander, Chip(expander.chip, expander.powerUp, expander.external)});
+        expanders.push_back(
+            {&expander, configuredChip(expander), 0, 0, 0, {}, fingerprint(expander)});
         expanders.back().chip.memory = expander.newMemory();
     }
 }
@@ -48,10 +80,40 @@ void Simulator::report(const std::string& message) const {
 
 void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries) {
     const ExpanderConfig& config = *expander.config;
+    expander.chip = configuredChip(config);
     expander.chip.memory = config.newMemory();
+    expander.madeFrom = fingerprint(config);
     for (const StateEntry& entry : entries) {
         if (entry.board == config.board && entry.interfaceCode == config.interfaceCode && entry.chip == config.chip) {
             expander.chip.memory = entry.memory;
+            expander.madeFrom = entry.madeFrom;
+            for (unsigned pin = 0; pin < expander.chip.layout().pins.size(); ++pin) {
+                if (entry.levels[pin]) {
+                    expander.chip.setExternal(pin, *entry.levels[pin]);
+                }
+            }
+        }
+    }
+}
+
+void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board) {
+    for (const StateEntry& entry : entries) {
+        if (originReported || (board && entry.board != *board)) {
+            continue;
+        }
+        bool current = false;
+        for (const ExpanderConfig& config : machine.expanders) {
+            if (entry.board == config.board && entry.interfaceCode == config.interfaceCode &&
+                entry.chip == config.chip) {
+                // A state written before chips kept their origin is taken as it is.
+                current = !entry.madeFrom || *entry.madeFrom == fingerprint(config);
+            }
+        }
+        if (!current) {
+            report(state.path() + ": holds chips of board " + std::to_string(entry.board) +
+                   " as an earlier configuration made them, not as " + machine.source +
+                   " says; \"vexa-sim reset\" starts afresh from it");
+            originReported = true;
         }
     }
 }
@@ -61,7 +123,14 @@ bool Simulator::save(std::int32_t board) {
     for (const Expander& expander : expanders) {
         const ExpanderConfig& config = *expander.config;
         if (config.board == board) {
-            entries.push_back({board, config.interfaceCode, config.chip, expander.chip.memory});
+            LevelOverrides levels{};
+            for (unsigned pin = 0; pin < expander.chip.layout().pins.size(); ++pin) {
+                if (expander.chip.external(pin) != config.external[pin]) {
+                    levels[pin] = expander.chip.external(pin);
+                }
+            }
+            entries.push_back(
+                {board, config.interfaceCode, config.chip, expander.chip.memory, expander.madeFrom, levels});
         }
     }
     try {
@@ -90,6 +159,7 @@ std::int32_t Simulator::openBoard(std::int32_t board, std::optional<std::chrono:
             }
         }
         const std::vector<StateEntry> entries = state.load();
+        checkOrigin(entries, board);
         for (Expander& expander : expanders) {
             if (expander.config->board == board) {
                 load(expander, entries);
@@ -125,7 +195,7 @@ std::int32_t Simulator::closeBoard(std::int32_t board) {
     // The next holder of the board finds its chips ready.
     for (const Expander& expander : expanders) {
         if (expander.config->board == board) {
-            sleepUntil(expander.readyAt);
+            wait.waited += sleepUntil(expander.readyAt);
         }
     }
     openBoards.erase(open);
@@ -184,10 +254,11 @@ std::int32_t Simulator::admit(std::int32_t board, Expander* expander, Direction 
     }
     if (std::chrono::steady_clock::now() < expander->readyAt) {
         if (config.refuseWhileBusy) {
+            wait.refused = true;
             return kNoAnswer;
         }
         // Acknowledge polling: the interface retries until the chip's write cycle is over.
-        sleepUntil(expander->readyAt);
+        wait.waited += sleepUntil(expander->readyAt);
     }
     return kOk;
 }
@@ -211,18 +282,40 @@ std::int32_t Simulator::writeTo(std::int32_t board, Expander* expander, std::uin
     if (admitted != kOk) {
         return admitted;
     }
-    Chip& chip = expander->chip;
-    const ChipMemory before = chip.memory;
-    const bool eepromWritten =
-        chip.write(static_cast<std::uint8_t>(registerAddress), static_cast<const std::uint8_t*>(buffer), size);
-    if (!save(board)) {
-        chip.memory = before; // a write that cannot be kept did not happen
+    const std::int32_t committed = commit(*expander, [&](Chip& chip) {
+        return chip.write(static_cast<std::uint8_t>(registerAddress), static_cast<const std::uint8_t*>(buffer), size);
+    });
+    return committed == kOk ? static_cast<std::int32_t>(size) : committed;
+}
+
+std::int32_t Simulator::commit(Expander& expander, const std::function<bool(Chip&)>& edit) {
+    const Chip before = expander.chip;
+    const bool eepromWritten = edit(expander.chip);
+    if (!save(expander.config->board)) {
+        expander.chip = before; // a change that cannot be kept did not happen
         return kStateFailure;
     }
     if (eepromWritten) {
-        expander->readyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(machine.writeCycleMs);
+        expander.readyAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(machine.writeCycleMs);
     }
-    return static_cast<std::int32_t>(size);
+    return kOk;
+}
+
+std::optional<std::size_t> Simulator::expanderIndex(std::int32_t board, std::uint32_t interfaceCode) const {
+    for (std::size_t i = 0; i < expanders.size(); ++i) {
+        if (expanders[i].config->board == board && expanders[i].config->interfaceCode == interfaceCode) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::int32_t Simulator::changeChip(std::size_t index, const std::function<bool(Chip&)>& edit) {
+    Expander& expander = expanders.at(index);
+    if (!isOpen(expander.config->board)) {
+        return kBadHandle;
+    }
+    return commit(expander, edit);
 }
 
 std::int32_t Simulator::read(std::int32_t board, std::uint32_t interfaceCode, std::uint32_t registerAddress,
@@ -248,6 +341,7 @@ std::int32_t Simulator::writeAtBusAddress(std::int32_t board, std::uint8_t busAd
 bool Simulator::loadAll() {
     try {
         const std::vector<StateEntry> entries = state.load();
+        checkOrigin(entries, std::nullopt);
         for (Expander& expander : expanders) {
             load(expander, entries);
         }
@@ -296,7 +390,7 @@ std::int32_t Simulator::reset() {
         return kStateFailure;
     }
     for (Expander& expander : expanders) {
-        expander.chip.memory = expander.config->newMemory();
+        load(expander, {});
     }
     return kOk;
 }

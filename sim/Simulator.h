@@ -9,11 +9,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexa::sim {
@@ -72,8 +74,22 @@ public:
     bool busyAtBusAddress(std::int32_t board, std::uint8_t busAddress);
     void awaitAtBusAddress(std::int32_t board, std::uint8_t busAddress);
 
+    // What transfers and closings met of chips' EEPROM write cycles since the last call: how
+    // long they waited for their end, or that one was refused because of it. Starts afresh.
+    struct WriteCycleWait {
+        std::chrono::milliseconds waited{0};
+        bool refused = false;
+    };
+    WriteCycleWait takeWait() { return std::exchange(wait, WriteCycleWait{}); }
+
     // The chip of config().expanders[index], as last loaded.
     const Chip& chip(std::size_t index) const { return expanders.at(index).chip; }
+    // The index in config().expanders of the board's expander behind the interface code.
+    std::optional<std::size_t> expanderIndex(std::int32_t board, std::uint32_t interfaceCode) const;
+    // Changes the chip of config().expanders[index], whose board is open, and saves it; when
+    // it cannot be saved nothing changes. `edit` answers whether it wrote EEPROM over the bus,
+    // which starts the chip's write cycle. kOk, kBadHandle or kStateFailure.
+    std::int32_t changeChip(std::size_t index, const std::function<bool(Chip&)>& edit);
     // Loads every board's chips from the state file without taking the boards: a snapshot.
     bool loadAll();
     // Power cycle of an open board: SRAM is lost, EEPROM kept. A status.
@@ -90,6 +106,7 @@ private:
         std::uint64_t reads = 0;
         std::uint64_t writes = 0;
         std::chrono::steady_clock::time_point readyAt{}; // end of the EEPROM write cycle
+        std::optional<std::uint64_t> madeFrom;            // as the state entry says, kept when saved
     };
     enum class Direction { Read, Write };
 
@@ -102,8 +119,12 @@ private:
                           std::uint64_t size);
     std::int32_t writeTo(std::int32_t board, Expander* expander, std::uint32_t registerAddress, const void* buffer,
                          std::uint64_t size);
+    std::int32_t commit(Expander& expander, const std::function<bool(Chip&)>& edit);
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
+    // Says once per process when the state holds chips of the board (or of any board) that
+    // grew from another configuration than this one.
+    void checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board);
     void report(const std::string& message) const;
     // Takes the board's lock, however long another process holds it; after a second of
     // waiting, says once on the error stream that, and for whom, it waits.
@@ -115,6 +136,8 @@ private:
     std::vector<Expander> expanders; // in the order of machine.expanders
     std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards; // null: a read-only state needs no lock
     std::uint64_t calls = 0;
+    bool originReported = false;
+    WriteCycleWait wait;
 };
 
 // The machine the environment configures; null when its configuration is refused,

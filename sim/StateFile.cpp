@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Platform.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -18,6 +19,10 @@ const char kExpanderWord[] = "expander";
 const char kSramWord[] = "sram";
 const char kEepromWord[] = "eeprom";
 const char kWritesWord[] = "writes";
+// Optional lines after an entry's "writes" line; a state without them still loads.
+const char kMadeFromWord[] = "made-from";
+const char kLevelsWord[] = "levels"; // one word a pin: "-" for the configured level
+const char kConfiguredLevel[] = "-";
 
 const char* chipName(ChipType chip) {
     return chipLayout(chip).name;
@@ -40,6 +45,9 @@ public:
         }
         std::vector<StateEntry> entries;
         for (std::vector<std::string> words = nextLine(); !words.empty(); words = nextLine()) {
+            if (!entries.empty() && optionalLine(words, entries.back())) {
+                continue;
+            }
             entries.push_back(entry(words));
         }
         return entries;
@@ -96,6 +104,38 @@ private:
         return result;
     }
 
+    // An optional line of the entry above; false when the words are none.
+    bool optionalLine(const std::vector<std::string>& words, StateEntry& entry) const {
+        if (words[0] == kLevelsWord) {
+            levels(words, entry);
+            return true;
+        }
+        if (words[0] != kMadeFromWord) {
+            return false;
+        }
+        if (words.size() != 2 || entry.madeFrom) {
+            fail(std::string("expected one \"") + kMadeFromWord + "\" and a fingerprint");
+        }
+        entry.madeFrom = number(words[1], 0xFFFFFFFFFFFFFFFF);
+        return true;
+    }
+
+    void levels(const std::vector<std::string>& words, StateEntry& entry) const {
+        const std::size_t pins = chipLayout(entry.chip).pins.size();
+        const bool seen = std::any_of(entry.levels.begin(), entry.levels.end(),
+                                      [](const std::optional<ExternalLevel>& level) { return level.has_value(); });
+        if (words.size() != pins + 1 || seen) {
+            fail(std::string("expected one \"") + kLevelsWord + "\" and " + std::to_string(pins) + " levels");
+        }
+        for (std::size_t pin = 0; pin < pins; ++pin) {
+            const std::optional<ExternalLevel> level = parseExternalLevel(words[pin + 1]);
+            if (!level && words[pin + 1] != kConfiguredLevel) {
+                fail("bad level \"" + words[pin + 1] + "\"");
+            }
+            entry.levels[pin] = level;
+        }
+    }
+
     StateEntry entry(const std::vector<std::string>& words) {
         if (words.size() != 4 || words[0] != kExpanderWord) {
             fail("expected \"expander <board> <interface> <chip>\"");
@@ -135,6 +175,18 @@ std::string formatState(const std::vector<StateEntry>& entries) {
             text += " " + std::to_string(count);
         }
         text += "\n";
+        const std::size_t pins = chipLayout(entry.chip).pins.size();
+        if (std::any_of(entry.levels.begin(), entry.levels.begin() + static_cast<std::ptrdiff_t>(pins),
+                        [](const std::optional<ExternalLevel>& level) { return level.has_value(); })) {
+            text += kLevelsWord;
+            for (std::size_t pin = 0; pin < pins; ++pin) {
+                text += std::string(" ") + (entry.levels[pin] ? externalLevelName(*entry.levels[pin]) : kConfiguredLevel);
+            }
+            text += "\n";
+        }
+        if (entry.madeFrom) {
+            text += std::string(kMadeFromWord) + " " + hex(*entry.madeFrom, 16) + "\n";
+        }
     }
     return text;
 }

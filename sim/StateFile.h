@@ -5,8 +5,10 @@
 
 #include "Chip.h"
 
+#include <array>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -14,11 +16,18 @@
 
 namespace vexa::sim {
 
+// Levels that drive pins' lines instead of what the configuration says, by pin.
+using LevelOverrides = std::array<std::optional<ExternalLevel>, kMaxPins>;
+
 struct StateEntry {
     std::int32_t board = 0;
     std::uint32_t interfaceCode = 0;
     ChipType chip = ChipType::DS4520;
     ChipMemory memory;
+    // A fingerprint of the expander's configured new state that the memory grew from;
+    // none in a state written before it was kept.
+    std::optional<std::uint64_t> madeFrom{};
+    LevelOverrides levels{};
 };
 
 // An unreadable, malformed or unwritable state file; the text names the file.

@@ -22,6 +22,17 @@ std::string boardWithExtension(const std::string& front, const std::string& exte
            "expander 0 IOS1 DS4510 " + extension + "\n";
 }
 
+// The extension's banks once Port A is set to single-ended, pull-downs, not-inverted:
+// Port B shares the inversion and pull pins, and its signal pin stays released.
+const std::string kExtensionPortAProgrammed = "Bank 1 \"GPIO Port A\":\n"
+                                              "\tOutputs are not-inverted; set to not-inverted\n"
+                                              "\tInputs have pull-downs; set to pull-downs\n"
+                                              "\tInputs are single-ended; set to single-ended\n"
+                                              "Bank 2 \"GPIO Port B\":\n"
+                                              "\tOutputs are not-inverted; set to not-inverted\n"
+                                              "\tInputs have pull-downs; set to pull-downs\n"
+                                              "\tInputs are single-ended; not set\n";
+
 const Case kLayoutCases[] = {
     {"extension_attached",
      {"-verbose", "-board", "0"},
@@ -222,15 +233,7 @@ const Case kSetCases[] = {
      {"-board", "0", "-set", "1:single-ended,pull-down,not-inverted", "-get"},
      kMachine,
      {"Board 0 is a Vexa Lynx 752\n" + unsetBank(0, "Front GPIO") +
-          "Bank 1 \"GPIO Port A\":\n"
-          "\tOutputs are not-inverted; set to not-inverted\n"
-          "\tInputs have pull-downs; set to pull-downs\n"
-          "\tInputs are single-ended; set to single-ended\n"
-          "Bank 2 \"GPIO Port B\":\n"
-          "\tOutputs are not-inverted; set to not-inverted\n"
-          "\tInputs have pull-downs; set to pull-downs\n"
-          "\tInputs are single-ended; not set\n"
-          "Done.\n",
+          kExtensionPortAProgrammed + "Done.\n",
       kWarning, 0,
       kStart + constructBoard(0) + writeDS4520(0, "00 00 FF 01") + writeDS4510(0, "02", "00 01 01 00") +
           readDS4520(0, kNewDS4520) + readDS4510(0, "02 00 01 01 00 02 00") + report(0, 0x752) +
@@ -396,6 +399,20 @@ const Case kRefusedSetCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(RefusedSet, ToolRun, testing::ValuesIn(kRefusedSetCases), caseName);
 
+// The report, and the library traffic, of "-get" on board 0 of boardWithExtension once
+// the front bank holds ds,pu,in and Port A and B not-inverted, pull-downs, Port A
+// single-ended and Port B's signal released.
+const Expected kFrontAndExtensionProgrammed = {
+    "Board 0 is a Vexa Lynx 752\n"
+    "Bank 0 \"Front GPIO\":\n"
+    "\tOutputs are inverted; set to inverted\n"
+    "\tInputs have pull-ups; set to pull-ups\n"
+    "\tInputs are differential; set to differential\n" +
+        kExtensionPortAProgrammed + "Done.\n",
+    "", 0,
+    kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 05 00 00") +
+        extensionExpander(0, "02 00 01 01 00 02 00") + report(0, 0x752) + releaseWithProbe(0)};
+
 // What one run programs is still there for the next process, even after a power
 // cycle: the tool clears SEE, so its writes reach EEPROM. SEE comes up clear.
 TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
@@ -420,24 +437,51 @@ TEST(Eeprom, SettingsOutliveTheProcessAndAPowerCycle) {
     ASSERT_EQ(0, cycled.process.status) << cycled.process.err;
 
     run.arguments = {"-board", "0", "-get"};
+    expectOutcome(runTool(sandbox, run), kFrontAndExtensionProgrammed, builtTool());
+}
+
+// A script changes the board between tool runs with vexa-sim (registers, levels from
+// outside, a dip-switch), and the next run reports what the script put there.
+TEST(ScriptedBoard, VexaSimChangesWhatTheNextRunReports) {
+    Sandbox sandbox;
+    Invocation run;
+    run.config = boardWithExtension("", "");
+    run.arguments = {"-board", "0", "-set", "0:ds,pu,in"};
+    const Outcome programmed = runTool(sandbox, run);
+    ASSERT_EQ(0, programmed.process.status) << programmed.process.err;
+
+    Invocation simulator = run;
+    simulator.program = platform().bin / platform().simulatorCommandFile();
+    const auto script = [&](const std::vector<std::string>& arguments, const std::string& out) {
+        simulator.arguments = arguments;
+        const Outcome done = runTool(sandbox, simulator);
+        EXPECT_EQ(0, done.process.status) << done.process.err;
+        EXPECT_EQ(out, done.process.out); // vexa-sim ends its lines with "\n" on Windows too
+    };
+    // Port A and B: not-inverted, pull-downs; Port A single-ended; Port B's signal released.
+    script({"set", "0", "IOS1", "0xF0", "0x02"}, "Board 0 IOS1: 1 byte written from 0xF0.\n");
+    script({"set", "0", "IOS1", "0xF4", "0", "1", "1", "0"}, "Board 0 IOS1: 4 bytes written from 0xF4.\n");
+    script({"get", "0", "IOS1", "0xF4", "4"}, "0x00 0x01 0x01 0x00\n");
+
+    run.arguments = {"-board", "0", "-get"};
+    expectOutcome(runTool(sandbox, run), kFrontAndExtensionProgrammed, builtTool());
+
+    // Port B's dip-switch drives its released signal line high, and something outside holds
+    // the front bank's pulled-up inversion line low: the report shows both levels.
+    script({"dip-switch", "0", "B", "on"}, "Board 0 Port B dip-switch on: IOS1 pin 2 high.\n");
+    script({"level", "0", "IOS0", "0", "low"}, "Board 0 IOS0 pin 0: low from outside.\n");
+    std::string extension = kExtensionPortAProgrammed;
+    extension.replace(extension.rfind("single-ended; not set"), 12, "differential");
     expectOutcome(runTool(sandbox, run),
                   {"Board 0 is a Vexa Lynx 752\n"
                    "Bank 0 \"Front GPIO\":\n"
-                   "\tOutputs are inverted; set to inverted\n"
+                   "\tOutputs are not-inverted; set to inverted\n"
                    "\tInputs have pull-ups; set to pull-ups\n"
-                   "\tInputs are differential; set to differential\n"
-                   "Bank 1 \"GPIO Port A\":\n"
-                   "\tOutputs are not-inverted; set to not-inverted\n"
-                   "\tInputs have pull-downs; set to pull-downs\n"
-                   "\tInputs are single-ended; set to single-ended\n"
-                   "Bank 2 \"GPIO Port B\":\n"
-                   "\tOutputs are not-inverted; set to not-inverted\n"
-                   "\tInputs have pull-downs; set to pull-downs\n"
-                   "\tInputs are single-ended; not set\n"
-                   "Done.\n",
+                   "\tInputs are differential; set to differential\n" +
+                       extension + "Done.\n",
                    "", 0,
-                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 05 00 00") +
-                       extensionExpander(0, "02 00 01 01 00 02 00") + report(0, 0x752) + releaseWithProbe(0)},
+                   kStartOfOneBoard + selectBoard(0, 0x752) + frontExpander(0, "05 00 FD 01 04 00 00") +
+                       extensionExpander(0, "02 00 01 01 00 06 00") + report(0, 0x752) + releaseWithProbe(0)},
                   builtTool());
 }
 

@@ -232,7 +232,9 @@ Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
     Outcome outcome;
     outcome.process = runProcess(commandLine(sandbox, run, "memcheck.log"), runEnvironment(sandbox, run),
                                  sandbox.root().string(), timeLimit(), run.out, run.err);
-    outcome.trace = readLines(sandbox.path("sim.trace"));
+    for (const std::string& line : readLines(sandbox.path("sim.trace"))) {
+        outcome.trace.push_back(test::withoutTiming(line));
+    }
     outcome.memcheck = takeMemcheckLog(sandbox, "memcheck.log");
     return outcome;
 }

@@ -159,5 +159,37 @@ TEST(Chip, EachTransferCountsOneWriteOfItsPage) {
     EXPECT_EQ(chip.memory.pageWrites[2], std::numeric_limits<std::uint32_t>::max()) << "worn out stays worn out";
 }
 
+// With an endurance, a page written that often keeps no more: user memory reads what it
+// kept, a register's SRAM takes the write but a power cycle brings the kept value back.
+TEST(Chip, AWornOutPageKeepsItsLastValues) {
+    Chip chip = freshChip(ChipType::DS4510);
+    chip.endurance = 2;
+    EXPECT_TRUE(writeByte(chip, 0x08, 0x11));
+    EXPECT_TRUE(writeByte(chip, 0x09, 0x22));
+    EXPECT_TRUE(writeByte(chip, 0x08, 0x33)) << "a worn-out page still takes its write cycle";
+    EXPECT_EQ(readRange(chip, 0x08, 2), (std::vector<std::uint8_t>{0x11, 0x22}));
+    EXPECT_EQ(chip.memory.pageWrites[1], 3u);
+    EXPECT_TRUE(writeByte(chip, 0x10, 0x44)) << "other pages are new";
+    EXPECT_EQ(chip.read(0x10), 0x44);
+
+    writeByte(chip, 0xF0, 0x01);
+    writeByte(chip, 0xF1, 0x02);
+    writeByte(chip, 0xF0, 0x03);
+    EXPECT_EQ(chip.read(0xF0), 0x03);
+    EXPECT_EQ(chip.memory.eeprom[0xF0], 0x01);
+    chip.powerCycle();
+    EXPECT_EQ(chip.read(0xF0), 0x01);
+    EXPECT_EQ(chip.read(0x08), 0x11);
+}
+
+TEST(Chip, FloatingHighMakesUndrivenLinesReadHigh) {
+    Chip chip = freshChip(ChipType::DS4520, {ExternalLevel::Floating, ExternalLevel::Low});
+    EXPECT_EQ(chip.read(0xF8), 0x00);
+    chip.floatingHigh = true;
+    EXPECT_EQ(chip.read(0xF8), 0xFD) << "pin 1 held low from outside";
+    setPin(chip, 2, false, true);
+    EXPECT_EQ(chip.read(0xF8), 0xF9) << "a driven-low pin reads low";
+}
+
 } // namespace
 } // namespace vexa::sim

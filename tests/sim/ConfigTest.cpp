@@ -20,7 +20,7 @@ fail-call 12
 transfer-result zero
 board 1 type -5 fail-open
 board 2 type 0xFFFFFFFF fail-type
-expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4 busy refuse
+expander 2 IOS1 DS4510 address 0xB0 absent answers 3 fail-read 2 fail-write 4 busy refuse endurance 7 floating high
   register 0xF7 0xFF
   sram 0xF9 0x10
   external 3 high
@@ -47,6 +47,10 @@ expander 2 IOS0 DS4520
     EXPECT_EQ(extension.failingRead, 2u);
     EXPECT_EQ(extension.failingWrite, 4u);
     EXPECT_TRUE(extension.refuseWhileBusy);
+    EXPECT_EQ(extension.endurance, 7u);
+    EXPECT_TRUE(extension.floatingHigh);
+    EXPECT_EQ(config.expanders[1].endurance, std::nullopt);
+    EXPECT_FALSE(config.expanders[1].floatingHigh);
     EXPECT_EQ(extension.powerUp[0xF7], 0xFF);
     EXPECT_EQ(extension.powerUp[0xF4], 0x01) << "factory value kept";
     EXPECT_EQ(extension.newMemory().sram[0xF7], 0xFF);
@@ -115,6 +119,10 @@ TEST(Config, RefusesEachErrorNamingFileAndLine) {
         {"board 0 type 1\nexpander 0 IOS0 DS4520 address 0xA1",
          "test.conf:2: bad bus address \"0xA1\" (the 8-bit form is even)"},
         {"board 0 type 1\nexpander 0 IOS0 DS4520 answers", "test.conf:2: missing transfer count"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520 endurance 0",
+         "test.conf:2: bad page write count \"0\" (1 to 4294967295)"},
+        {"board 0 type 1\nexpander 0 IOS0 DS4520 floating middle",
+         "test.conf:2: unknown floating level \"middle\" (low or high)"},
         {"board 0 type 1\nexpander 0 IOS0 DS4520 fail-read 0",
          "test.conf:2: bad read number \"0\" (1 to 18446744073709551615)"},
         {"board 0 type 1\nexpander 0 IOS0 DS4520\nexpander 0 IOS0 DS4510",

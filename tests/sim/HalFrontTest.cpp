@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -15,7 +16,14 @@ using testing::TempDir;
 
 const char kMachine[] = "write-cycle-ms 0\nboard 0 type 0x752\nexpander 0 IOS0 DS4520\n";
 
-using test::lines;
+// The trace's lines without their timing, which differs from run to run.
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result = test::lines(text);
+    for (std::string& line : result) {
+        line = test::withoutTiming(line);
+    }
+    return result;
+}
 
 TEST(HalFront, TracesEveryCallInItsFixedForm) {
     const TempDir folder;
@@ -68,6 +76,53 @@ struct FailCase {
 
 // Each call of one run fails in turn; the failing call returns its failure and
 // changes nothing, so the calls after it see what they would have seen anyway.
+// Each line ends in the milliseconds since the library was loaded, and says what the call
+// met of an EEPROM write cycle: a wait and how long, or a refusal.
+TEST(HalFront, TraceLinesCarryTheTimeAndWaitsForTheWriteCycle) {
+    const TempDir folder;
+    std::ostringstream errors;
+    {
+        HalFront hal(folder.environment("write-cycle-ms 300\nboard 0 type 0x752\nexpander 0 IOS0 DS4520\n"
+                                        "expander 0 IOS1 DS4510 busy refuse\n"),
+                     errors);
+        std::uint8_t byte = 0x05;
+        void* board = hal.initDevice(0);
+        hal.writeConfig(board, &byte, 1, kIOS0, 0x00); // EEPROM: the write cycle starts
+        hal.readConfig(board, &byte, 1, kIOS0, 0x00);  // waits for its end
+        hal.readConfig(board, &byte, 1, kIOS0, 0x00);  // the chip is ready
+        hal.writeConfig(board, &byte, 1, kIOS1, 0x00);
+        hal.readConfig(board, &byte, 1, kIOS1, 0x00); // refused while busy
+        hal.getBoardIndex(board, 0);
+        hal.freeDevice(board); // waits for the cycle's end
+    }
+    const std::vector<std::string> traced = [&folder] {
+        std::vector<std::string> result;
+        std::istringstream stream(folder.read("trace"));
+        for (std::string line; std::getline(stream, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }();
+    ASSERT_EQ(traced.size(), 8u);
+    const std::regex timing("  # ([0-9]+) ms(, (.*))?$");
+    std::vector<std::string> notes;
+    long previous = 0;
+    for (const std::string& line : traced) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(line, match, timing)) << line;
+        EXPECT_GE(std::stol(match[1]), previous) << line;
+        previous = std::stol(match[1]);
+        notes.push_back(std::regex_replace(match[3].str(), std::regex("[0-9]+ ms"), "N ms"));
+    }
+    EXPECT_EQ(notes, (std::vector<std::string>{"", "", "waited N ms for the write cycle", "", "",
+                                               "refused: the chip is in its EEPROM write cycle", "",
+                                               "waited N ms for the write cycle"}));
+    std::smatch waited;
+    ASSERT_TRUE(std::regex_search(traced[2], waited, std::regex("waited ([0-9]+) ms")));
+    EXPECT_GE(std::stol(waited[1]), 1) << traced[2];
+    EXPECT_LE(std::stol(waited[1]), 300) << traced[2];
+}
+
 TEST(HalFront, TheChosenCallFailsAndChangesNothing) {
     const FailCase cases[] = {
         {1, "VHalGetMaxDevices() = -4"},

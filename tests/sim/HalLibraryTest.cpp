@@ -1,6 +1,7 @@
 // Loads the built stand-in libraries the way the tool does and calls their entry points.
 
 #include "SimTestSupport.h"
+#include "support/Text.h"
 #include "vexa/vexa_hal.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
 
 namespace vexa::sim {
 namespace {
@@ -56,7 +58,12 @@ TEST(HalLibrary, ExportsTheEntryPointsAndWorksThroughThem) {
     EXPECT_EQ(freeDevice(board), 0);
 
     EXPECT_NE(folder.read("state").find("expander 1 0x494F5331 DS4510\n"), std::string::npos);
-    EXPECT_EQ(folder.read("trace"), "VHalGetMaxDevices() = 2\n"
+    std::istringstream traced(folder.read("trace"));
+    std::string trace;
+    for (std::string line; std::getline(traced, line);) {
+        trace += test::withoutTiming(line) + "\n";
+    }
+    EXPECT_EQ(trace, "VHalGetMaxDevices() = 2\n"
                                     "VHalInitDevice(0) = null\n"
                                     "VHalInitDevice(1) = board1\n"
                                     "VHalGetBoardInfoInt(board1, \"board/type\") = 29968\n"

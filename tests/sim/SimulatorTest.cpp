@@ -426,6 +426,70 @@ TEST_F(SimulatorTest, TheNextTransferWaitsForTheEepromWriteCycle) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
+// A state that grew from another configuration is said once per process, naming reset;
+// a state written before chips kept their origin loads without a word.
+TEST_F(SimulatorTest, AStateFromAnotherConfigurationIsSaidOnceUntilReset) {
+    const std::string message = "vexa-sim: " + folder.file("state") +
+                                ": holds chips of board 0 as an earlier configuration made them, not as test.conf "
+                                "says; \"vexa-sim reset\" starts afresh from it\n";
+    {
+        const auto first = process();
+        ASSERT_EQ(first->openBoard(0), kOk);
+        ASSERT_EQ(writeByte(*first, 0, kIOS0, 0x00, 0x11), 1);
+        ASSERT_EQ(first->openBoard(1), kOk);
+        ASSERT_EQ(writeByte(*first, 1, kIOS0, 0x00, 0x22), 1);
+    }
+    EXPECT_EQ(process()->loadAll(), true);
+    EXPECT_EQ(errors.str(), "") << "the same configuration";
+
+    // Board 0's DS4520 gets another power-up value; board 1 is as it was.
+    std::string changed = kMachine;
+    changed.insert(changed.find("expander 0 IOS1"), "register 0xF0 0x01\n");
+    {
+        const auto second = process(changed);
+        EXPECT_EQ(second->openBoard(1), kOk);
+        EXPECT_EQ(errors.str(), "") << "board 1 is unchanged";
+        EXPECT_EQ(second->openBoard(0), kOk);
+        EXPECT_EQ(readByte(*second, 0, kIOS0, 0x00), 0x11) << "the state is kept";
+        EXPECT_EQ(writeByte(*second, 0, kIOS0, 0x01, 0x33), 1);
+        EXPECT_EQ(second->closeBoard(0), kOk);
+        EXPECT_EQ(second->openBoard(0), kOk);
+        EXPECT_EQ(second->loadAll(), true);
+        EXPECT_EQ(errors.str(), message) << "once per process";
+    }
+    errors.str("");
+    EXPECT_EQ(process(changed)->loadAll(), true);
+    EXPECT_EQ(errors.str(), message) << "a save does not hide it";
+    errors.str("");
+    // A chip type that changed behind IOS1 is another configuration too.
+    std::string otherChip = kMachine;
+    otherChip.replace(otherChip.find("IOS1 DS4510"), 11, "IOS1 DS4520");
+    {
+        const auto third = process();
+        ASSERT_EQ(third->openBoard(0), kOk);
+        ASSERT_EQ(writeByte(*third, 0, kIOS1, 0x00, 0x44), 1);
+    }
+    errors.str("");
+    EXPECT_EQ(process(otherChip)->loadAll(), true);
+    EXPECT_EQ(errors.str(), message);
+    errors.str("");
+
+    EXPECT_EQ(process(changed)->reset(), kOk);
+    EXPECT_EQ(process(changed)->loadAll(), true);
+    EXPECT_EQ(errors.str(), "") << "reset starts afresh";
+
+    // A state without fingerprints, as older versions wrote it.
+    StateEntry older;
+    older.board = 0;
+    older.interfaceCode = kIOS0;
+    older.memory.sram[0x00] = 0x55;
+    folder.write("state", formatState({older}));
+    const auto fourth = process(changed);
+    ASSERT_EQ(fourth->openBoard(0), kOk);
+    EXPECT_EQ(readByte(*fourth, 0, kIOS0, 0x00), 0x55);
+    EXPECT_EQ(errors.str(), "");
+}
+
 TEST(StateText, RoundTrips) {
     StateEntry entry;
     entry.board = 3;
@@ -441,6 +505,23 @@ TEST(StateText, RoundTrips) {
     EXPECT_EQ(entries[0].interfaceCode, kIOS1);
     EXPECT_EQ(entries[0].chip, ChipType::DS4510);
     EXPECT_TRUE(entries[0].memory == entry.memory);
+    EXPECT_EQ(entries[0].madeFrom, std::nullopt);
+    entry.madeFrom = 0xFEDCBA9876543210;
+    std::istringstream withOrigin(formatState({entry}));
+    EXPECT_EQ(parseState(withOrigin, "state").at(0).madeFrom, entry.madeFrom);
+    std::istringstream twice(formatState({entry}) + "made-from 0x1\n");
+    EXPECT_THROW(parseState(twice, "state"), StateError);
+    entry.levels[3] = ExternalLevel::Floating;
+    entry.levels[0] = ExternalLevel::High;
+    const std::string withLevels = formatState({entry});
+    EXPECT_NE(withLevels.find("\nlevels high - - floating\n"), std::string::npos) << withLevels;
+    std::istringstream levels(withLevels);
+    EXPECT_EQ(parseState(levels, "state").at(0).levels, entry.levels);
+    for (const char* bad : {"levels high - -\n", "levels high - - up\n",
+                            "levels - - - - - - - - low\nlevels - - - - - - - - low\n"}) {
+        std::istringstream refused(formatState({entry, StateEntry{}}) + bad);
+        EXPECT_THROW(parseState(refused, "state"), StateError) << bad;
+    }
 }
 
 } // namespace

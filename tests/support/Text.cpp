@@ -40,4 +40,8 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+std::string withoutTiming(const std::string& traceLine) {
+    return traceLine.substr(0, traceLine.find("  # "));
+}
+
 } // namespace vexa::test

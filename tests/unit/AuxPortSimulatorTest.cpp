@@ -8,6 +8,7 @@
 #include "i2c/AuxPortI2CBusAccess.h"
 #include "support/Environment.h"
 #include "support/Refusal.h"
+#include "support/Text.h"
 #include "vexa/vexa_auxport.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ protected:
         Lines lines;
         std::ifstream trace(SimulatorFolder::path / "trace");
         for (std::string line; std::getline(trace, line);) {
-            lines.push_back(std::regex_replace(line, std::regex("port[0-9]+"), "portN"));
+            lines.push_back(std::regex_replace(vexa::test::withoutTiming(line), std::regex("port[0-9]+"), "portN"));
         }
         return lines;
     }
