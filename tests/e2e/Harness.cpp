@@ -94,6 +94,7 @@ std::vector<std::string> commandLine(const Sandbox& sandbox, const Invocation& r
         command.insert(command.end(), {build.valgrind.string(), "--tool=memcheck", "--quiet", "--leak-check=full",
                                        "--show-leak-kinds=definite,indirect", "--errors-for-leak-kinds=definite,indirect",
                                        "--error-exitcode=" + std::to_string(kMemcheckErrorStatus),
+                                       "--suppressions=" VEXA_E2E_VALGRIND_SUPPRESSIONS,
                                        "--log-file=" + sandbox.path(memcheckLog).string()});
     }
     command.push_back((run.program.empty() ? builtTool() : run.program).string());

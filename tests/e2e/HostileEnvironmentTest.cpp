@@ -329,21 +329,32 @@ std::string headOfLibrary(std::size_t size) {
     return bytes;
 }
 
-// The real library with zeros in place of its last `tenths`: a copy that was
-// interrupted after the file had been given its full size. Without section headers,
-// as some tools strip libraries, nothing at the file's end gives that away.
-std::string libraryWithZeroTail(std::size_t tenths, bool withSectionHeaders) {
+// Where an interrupted copy of the library stopped: the zeros begin there.
+enum class CopyStopped { InItsLastTenth, AtItsDynamicSegment };
+
+// The real library with zeros from where a copy stopped after the file had been given
+// its full size. Stopped at its dynamic segment, the copy is also stripped of its
+// section headers, as some tools strip libraries: then nothing at the file's end gives
+// it away, and only the zeros in that segment do.
+std::string libraryWithZeroTail(CopyStopped stopped) {
     std::string bytes = fileText(platform().bin / platform().halFile());
-    const std::size_t kept = bytes.size() - bytes.size() * tenths / 10;
-    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(kept), bytes.end(), '\0');
-    if (!withSectionHeaders) {
-        Elf64_Ehdr header{};
-        std::memcpy(&header, bytes.data(), sizeof header);
+    Elf64_Ehdr header{};
+    std::memcpy(&header, bytes.data(), sizeof header);
+    std::size_t kept = bytes.size() - bytes.size() / 10;
+    if (stopped == CopyStopped::AtItsDynamicSegment) {
+        for (std::size_t i = 0; i < header.e_phnum; ++i) {
+            Elf64_Phdr segment{};
+            std::memcpy(&segment, bytes.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+            if (segment.p_type == PT_DYNAMIC) {
+                kept = segment.p_offset;
+            }
+        }
         header.e_shoff = 0;
         header.e_shnum = 0;
         header.e_shstrndx = 0;
         std::memcpy(bytes.data(), &header, sizeof header);
     }
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(kept), bytes.end(), '\0');
     return bytes;
 }
 
@@ -360,10 +371,10 @@ const NotALibraryCase kNotALibraryCases[] = {
     {"named_pipe", [](const fs::path& library) { ASSERT_EQ(0, mkfifo(library.c_str(), 0644)); },
      ": not a regular file"},
     {"library_whose_last_tenth_is_zeros",
-     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(1, true)); },
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(CopyStopped::InItsLastTenth)); },
      ": file is damaged", kElfDamage},
-    {"library_without_section_headers_whose_second_half_is_zeros",
-     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(5, false)); },
+    {"library_without_section_headers_zeroed_from_its_dynamic_segment",
+     [](const fs::path& library) { writeFile(library, libraryWithZeroTail(CopyStopped::AtItsDynamicSegment)); },
      ": file is damaged", kElfDamage},
 };
 
