@@ -174,8 +174,9 @@ if(NOT WIN32)
   # the tool before it is there, rather than leave a command that fails.
   set(CPACK_DEBIAN_DEB-TOOL_PACKAGE_PREDEPENDS vexa-auxport-library)
   set(CPACK_DEBIAN_DEB-TOOL_PACKAGE_SUGGESTS vexa-gpio-simulator)
-  # The completion the package installs works only with bash-completion.
+  # The completions the packages install work only with bash-completion.
   set(CPACK_DEBIAN_DEB-TOOL_PACKAGE_RECOMMENDS bash-completion)
+  set(CPACK_DEBIAN_DEB-SIMULATOR_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_DEB-SIMULATOR_PACKAGE_PROVIDES vexa-auxport-library)
   set(CPACK_DEBIAN_DEB-SIMULATOR_PACKAGE_ENHANCES vexa-gpio)
   # The first line of each is the package's summary line.
