@@ -24,7 +24,10 @@ mkdir -p /run/lock
 exec 9>/run/lock/vexa-gpio-package-test
 flock 9
 
-if dpkg-query -W -f='${db:Status-Abbrev}\n' "${packages[@]}" 2>/dev/null | grep -q '^.i'; then
+# Captured first: "grep -q" leaving early could kill dpkg-query by SIGPIPE, and under
+# pipefail an installed package would then pass for a missing one.
+installed=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "${packages[@]}" 2>/dev/null || true)
+if grep -q '^.i' <<<"$installed"; then
     echo "skipped: ${packages[*]} already installed on this machine"
     exit 77
 fi
