@@ -6,6 +6,7 @@
 #include "SimCommand.h"
 #include "Simulator.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -107,19 +108,27 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
     }
 }
 
-// Makes the level drive the pin's line from outside, under the board's lock; the exit status.
-int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, const CommandRun& run,
-              const std::string& done) {
+// Changes the chip under the board's lock, as a tool run would, and saves it; false when
+// the board could not be opened or the state not saved (the simulator has said why).
+// `edit` returns whether it started a write cycle.
+bool changeUnderLock(const ChipArgument& target, const std::function<bool(Chip&)>& edit) {
     Simulator& simulator = *target.simulator;
     if (simulator.openBoard(target.board) != status::kOk) {
-        return kExitFailure;
-    }
-    const std::int32_t result = simulator.changeChip(target.index, [&](Chip& chip) {
-        chip.setExternal(pin, level);
         return false;
-    });
+    }
+    const std::int32_t result = simulator.changeChip(target.index, edit);
+    // Closing waits for the end of the write cycle, as the next user of the chip would.
     simulator.closeBoard(target.board);
-    if (result != status::kOk) {
+    return result == status::kOk;
+}
+
+// Makes the level drive the pin's line from outside; the exit status.
+int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, const CommandRun& run,
+              const std::string& done) {
+    if (!changeUnderLock(target, [&](Chip& chip) {
+            chip.setExternal(pin, level);
+            return false;
+        })) {
         return kExitFailure;
     }
     printLine(run.out, done);
@@ -139,11 +148,12 @@ void requireBoard(const Config& config, std::int32_t board, const std::string& t
 }
 
 int getBytes(const CommandRun& run) {
+    const bool eeprom = run.optionGiven;
     const std::int32_t board = boardArgument(run.words.at(0));
     const std::uint32_t bus = busArgument(run.words.at(1));
     const auto start = static_cast<unsigned>(numberArgument(run.words.at(2), "register", 0, 0xFF, Range::Hex));
     // A read over the bus runs on round the register space; the EEPROM ends at 0xFF.
-    const std::uint64_t most = run.eeprom ? kRegisterCount - start : kMaxTransfer;
+    const std::uint64_t most = eeprom ? kRegisterCount - start : kMaxTransfer;
     const auto count =
         run.words.size() > 3 ? static_cast<std::size_t>(numberArgument(run.words[3], "count", 1, most)) : 1;
     const ChipArgument target = chipArgument(run, board, bus);
@@ -153,13 +163,14 @@ int getBytes(const CommandRun& run) {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < count; ++i) {
         const auto address = static_cast<std::uint8_t>(start + i);
-        bytes.push_back(run.eeprom ? target.chip().memory.eeprom[address] : target.chip().read(address));
+        bytes.push_back(eeprom ? target.chip().memory.eeprom[address] : target.chip().read(address));
     }
     printBytes(run.out, bytes);
     return kExitOk;
 }
 
 int setBytes(const CommandRun& run) {
+    const bool eeprom = run.optionGiven;
     const std::int32_t board = boardArgument(run.words.at(0));
     const std::uint32_t bus = busArgument(run.words.at(1));
     const auto start = static_cast<std::uint8_t>(numberArgument(run.words.at(2), "register", 0, 0xFF, Range::Hex));
@@ -171,28 +182,22 @@ int setBytes(const CommandRun& run) {
     if (target.simulator == nullptr) {
         return kExitFailure;
     }
-    if (run.eeprom) {
+    if (eeprom) {
         checkEepromWrite(target.layout(), start, bytes);
     }
-    Simulator& simulator = *target.simulator;
-    if (simulator.openBoard(target.board) != status::kOk) {
-        return kExitFailure;
-    }
-    const std::int32_t result = simulator.changeChip(target.index, [&](Chip& chip) {
-        if (!run.eeprom) {
+    const bool written = changeUnderLock(target, [&](Chip& chip) {
+        if (!eeprom) {
             return chip.write(start, bytes.data(), bytes.size());
         }
         std::copy(bytes.begin(), bytes.end(), chip.memory.eeprom.begin() + start);
         return false;
     });
-    // Closing waits for the end of the write cycle, as the next user of the chip would.
-    simulator.closeBoard(target.board);
-    if (result != status::kOk) {
+    if (!written) {
         return kExitFailure;
     }
     printLine(run.out, "Board " + std::to_string(target.board) + " " + run.words[1] + ": " +
                            std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes") + " written " +
-                           (run.eeprom ? "to EEPROM " : "") + "from " + hex(start, 2) + ".");
+                           (eeprom ? "to EEPROM " : "") + "from " + hex(start, 2) + ".");
     return kExitOk;
 }
 
@@ -237,16 +242,10 @@ int loadChip(const CommandRun& run) {
                                   run.words[1]);
         return kExitFailure;
     }
-    Simulator& simulator = *target.simulator;
-    if (simulator.openBoard(board) != status::kOk) {
-        return kExitFailure;
-    }
-    const std::int32_t result = simulator.changeChip(target.index, [&](Chip& chip) {
-        chip.memory = dump.memory;
-        return false;
-    });
-    simulator.closeBoard(board);
-    if (result != status::kOk) {
+    if (!changeUnderLock(target, [&](Chip& chip) {
+            chip.memory = dump.memory;
+            return false;
+        })) {
         return kExitFailure;
     }
     printLine(run.out, "Board " + std::to_string(board) + " " + run.words[1] + ": loaded.");

@@ -21,7 +21,7 @@ public:
 // What one command gets: its words after the command's name and option, and the streams.
 struct CommandRun {
     std::vector<std::string> words;
-    bool eeprom = false; // the command's option given: --eeprom, or --json for show
+    bool optionGiven = false; // the command's one option: --eeprom for get and set, --json for show
     const SimEnvironment& environment;
     std::istream& in;
     std::ostream& out;

@@ -242,7 +242,7 @@ int showMachine(const CommandRun& run) {
     if (!simulator->loadAll()) {
         return kExitFailure;
     }
-    if (run.eeprom) {
+    if (run.optionGiven) { // --json
         showJson(*simulator, only, run.out);
     } else {
         showText(*simulator, only, run.out);

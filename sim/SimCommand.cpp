@@ -140,7 +140,7 @@ int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& 
         }
         CommandRun run{{arguments.begin() + 1, arguments.end()}, false, environment, in, out, errors};
         if (command.option != nullptr && !run.words.empty() && run.words[0] == command.option) {
-            run.eeprom = true;
+            run.optionGiven = true;
             run.words.erase(run.words.begin());
         }
         if (run.words.size() < command.fewest || run.words.size() > command.most) {

@@ -57,9 +57,8 @@ std::uint64_t fingerprint(const ExpanderConfig& expander) {
 Simulator::Simulator(Config configuration, const std::string& statePath, std::ostream& errorStream)
     : machine(std::move(configuration)), state(statePath), errors(errorStream) {
     for (const ExpanderConfig& expander : machine.expanders) {
-        expanders.push_back(
-            {&expander, configuredChip(expander), 0, 0, 0, {}, fingerprint(expander)});
-        expanders.back().chip.memory = expander.newMemory();
+        expanders.push_back({&expander, configuredChip(expander), 0, 0, 0, {}, {}});
+        load(expanders.back(), {}); // as the machine is new
     }
 }
 
