@@ -3,6 +3,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "LibrarySearch.h"
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -30,10 +32,9 @@ LibraryHandle::LibraryHandle(std::string fileName, bool releaseOnDestroy_, bool 
 #ifdef _WIN32
 
 void LibraryHandle::load() {
-    // The library's own imports are looked for in its folder first, not beside the
-    // tool: a maker's library that needs another DLL of its bin folder loads wherever
-    // the tool was started from.
-    module = reinterpret_cast<void*>(LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // A maker's library that needs another DLL of its bin folder loads wherever the tool
+    // was started from, and never with a DLL of the current directory.
+    module = templates::platform::loadLibraryWithItsImports(file);
     if (module != nullptr) {
         error = 0;
         text.clear();

@@ -219,6 +219,7 @@ fs::path Sandbox::stageTool(const std::string& relative, Library library) const 
                                                             {Library::NoWrite, "nowrite"},
                                                             {Library::NoInit, "noinit"},
                                                             {Library::Dependent, "dependent"},
+                                                            {Library::RuntimeDependent, "runtimedependent"},
                                                             {Library::Unresolved, "unresolved"}};
     if (const auto variant = variants.find(library); variant != variants.end()) {
         fs::copy_file(build.bin / build.halFile(variant->second), hal);

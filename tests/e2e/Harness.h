@@ -44,8 +44,9 @@ struct Platform {
 const Platform& platform();
 
 // What a staged bin folder gets as its hardware library.
-// Dependent imports a library of its own, which the stand-in's folder does not hold.
-enum class Library { Full, NoWrite, NoInit, Dependent, Missing, NotALibrary, Unresolved };
+// Dependent imports a library of its own, which the stand-in's folder does not hold;
+// RuntimeDependent (Windows only) loads that library by name while it is loaded.
+enum class Library { Full, NoWrite, NoInit, Dependent, RuntimeDependent, Missing, NotALibrary, Unresolved };
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class Sandbox {

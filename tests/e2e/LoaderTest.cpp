@@ -1,13 +1,15 @@
 // Finding and loading the hardware library: installations staged in the sandbox, with
 // the tool in a bin folder beside a library (or none, or a broken one), or elsewhere
 // with the installation named by VEXADIR5_64 or VEXADIR5. A library that imports one
-// of its own gets it from its own folder, never from the one the tool started in.
+// of its own, or loads it by name when it runs, gets it from its own folder (on Windows
+// also from the tool's), never from the one the tool started in.
 
 #include "Cases.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include <elf.h>
 #include <sys/stat.h>
@@ -40,6 +42,7 @@ struct LoaderCase {
     Library installed = Library::Full; // the installation's library when the tool is elsewhere
     std::vector<PlacedDependency> dependencies = {};
     std::string installation = "install"; // the installation's folder in the sandbox
+    std::optional<Expected> onWindows = {}; // where Windows' DLL search gives another outcome
 };
 
 void PrintTo(const LoaderCase& row, std::ostream* stream) {
@@ -99,6 +102,9 @@ TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
     if (row.library == Library::Unresolved && platform().windows) {
         GTEST_SKIP() << "Windows binds a DLL's imports at load; Wine even stubs a missing one";
     }
+    if (row.installed == Library::RuntimeDependent && !platform().windows) {
+        GTEST_SKIP() << "a Linux library's dlopen by name looks only where its RUNPATH says";
+    }
     Sandbox sandbox;
     Invocation run;
     run.config = kMachine;
@@ -117,7 +123,8 @@ TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
     for (const auto& [name, value] : row.environment) {
         run.environment.emplace_back(name, expand(value, sandbox));
     }
-    expectOutcome(runTool(sandbox, run), row.expected, run.program);
+    const Expected& expected = platform().windows && row.onWindows ? *row.onWindows : row.expected;
+    expectOutcome(runTool(sandbox, run), expected, run.program);
     if (row.trace.empty()) {
         return;
     }
@@ -125,7 +132,7 @@ TEST_P(Loader, FindsTheLibraryOrRefusesEveryBoard) {
     Outcome traced = runTool(sandbox, run);
     const std::vector<std::string> lines = takeTraceLines(traced.process.err);
     expectTraceLines(expandTrace(row.trace, sandbox), lines);
-    expectOutcome(traced, row.expected, run.program);
+    expectOutcome(traced, expected, run.program);
 }
 
 const std::string kInvalidIndex = failure("Invalid board index");
@@ -221,6 +228,29 @@ const LoaderCase kLoaderCases[] = {
      kBoard2Used,
      {},
      Library::Dependent,
+     {{"install/bin", false}, {"", true}}},
+    // Windows takes a library's imports from the tool's folder too, never from the
+    // current one; Linux only from the library's own folder.
+    {"import_from_the_tool_folder_not_the_current_one",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/install"}},
+     kUseBoard2,
+     kNoLibrary,
+     {},
+     Library::Dependent,
+     {{"elsewhere", false}, {"", true}},
+     "install",
+     kBoard2Used},
+    // A DLL of the library's folder that the library loads by name when it runs.
+    {"run_time_load_from_the_library_folder_not_the_current_one",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/install"}},
+     kUseBoard2,
+     kBoard2Used,
+     {},
+     Library::RuntimeDependent,
      {{"install/bin", false}, {"", true}}},
     // Windows hands the A functions a path with '?' for every character outside the
     // code page they use: the tool's manifest makes that UTF-8.
