@@ -12,8 +12,10 @@ int main(int argc, char* argv[]) {
     // standard stream and receive the report.
     vexa::templates::platform::reserveStandardDescriptors();
     vexa::templates::platform::excludeCurrentDirectoryFromLibrarySearch();
-    // A reader that goes away must not end the run before the board is released.
+    // A reader that goes away, or a file that reaches its size limit, must not end the
+    // run before the board is released.
     vexa::templates::platform::ignoreBrokenPipes();
+    vexa::templates::platform::ignoreFileSizeLimitSignal();
     const std::vector<std::string> arguments(argv, argv + argc);
     const int status = vexa::runCommandLine(arguments, stdout, stderr);
     if (status == vexa::hal::kReaderGoneStatus) {

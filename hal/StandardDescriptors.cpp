@@ -29,6 +29,12 @@ void ignoreBrokenPipes() {
 #endif
 }
 
+void ignoreFileSizeLimitSignal() {
+#ifndef _WIN32
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
 bool isBrokenPipe([[maybe_unused]] int error) {
 #ifdef _WIN32
     return false;

@@ -16,6 +16,11 @@ void reserveStandardDescriptors();
 // releases the board. Nothing to do on Windows, where such a write already fails.
 void ignoreBrokenPipes();
 
+// Makes a write past the file-size limit (ulimit -f) fail with EFBIG instead of ending
+// the process by SIGXFSZ at once, so that the run stops through its failure path and
+// releases the board. Nothing to do on Windows, which has no such signal.
+void ignoreFileSizeLimitSignal();
+
 // Whether a write that failed with `error` (an errno value) failed because the reader
 // of the pipe has gone. Never on Windows.
 bool isBrokenPipe(int error);

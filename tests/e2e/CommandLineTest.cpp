@@ -140,6 +140,27 @@ const Case kCommandLineCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, ToolRun, testing::ValuesIn(kCommandLineCases), caseName);
 
+// Output to a file that reaches the file-size limit (ulimit -f) fails like any lost
+// output: the limit's signal must not end the run before the board is released, and
+// the file keeps all that fitted. The limit holds for the simulator's files as well,
+// so the usage text fills the file, adding nothing to them.
+TEST(FileSizeLimit, EndsTheRunAsAFailureThatReleasesTheBoard) {
+    if (platform().windows) {
+        GTEST_SKIP() << "a file-size limit that signals the process is Linux's";
+    }
+    Sandbox sandbox;
+    Invocation run;
+    run.arguments = {"-board", "0", "-help", "-help", "-help"};
+    run.config = kMachine;
+    const std::string whole = runTool(sandbox, run).process.out;
+    constexpr std::size_t kLimit = 2048; // ulimit -f counts blocks of 512 bytes
+    ASSERT_GT(whole.size(), kLimit) << "the output does not reach the limit";
+    run.launcher = {"/bin/sh", "-c", "ulimit -f 4 && exec \"$@\" >out.txt", "sh"};
+    expectOutcome(runTool(sandbox, run), {"", kOutputLost, 1, kStart + constructBoard(0) + releaseBoard(0)},
+                  builtTool());
+    EXPECT_EQ(whole.substr(0, kLimit), fileText(sandbox.path("out.txt")));
+}
+
 // A reader that leaves while the report is written stops the run wherever it happens
 // to be; many runs, so that every place is met, and each must release the board.
 TEST(ReaderThatQuits, NeverKeepsTheBoardFromBeingReleased) {
