@@ -1,6 +1,7 @@
 #include "BoardCommands.h"
 
 #include "app/NumberConversion.h"
+#include "gpio/GPIOBank.h"
 #include "hal/LineOutput.h"
 
 #include <boost/algorithm/string/classification.hpp>

@@ -8,7 +8,7 @@
 // the chip's image registers hold at the start, then records separated by NUL bytes,
 // each a bank digit followed by a settings text.
 
-#include "gpio/BoardGPIOs.h"
+#include "gpio/GPIOBank.h"
 #include "tests/support/MemoryBus.h"
 
 #include <array>

@@ -1,6 +1,7 @@
 #include "BoardGPIOs.h"
 
 #include "gpio/BoardTypeNames.h"
+#include "gpio/GPIOBank.h"
 #include "hal/LineOutput.h"
 
 #include "i2c/AuxPortI2CBusAccess.h"

@@ -1,4 +1,4 @@
-#include "BoardGPIOs.h"
+#include "GPIOBank.h"
 #include "SettingWords.h"
 
 #include "hal/LineOutput.h"

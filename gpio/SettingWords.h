@@ -2,7 +2,7 @@
 // The words of a settings text, the one list of them: the parser reads it, and a test
 // holds the usage text, the manual, the shell completion and the fuzz dictionary to it.
 
-#include "gpio/BoardGPIOs.h"
+#include "gpio/GPIOBank.h"
 
 namespace vexa::settings {
 

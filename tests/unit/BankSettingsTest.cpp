@@ -1,4 +1,4 @@
-#include "gpio/BoardGPIOs.h"
+#include "gpio/GPIOBank.h"
 #include "support/MemoryBus.h"
 #include "support/Refusal.h"
 
