@@ -1,12 +1,11 @@
 # Installs the MSIs under Wine as a site's management system does, unattended, in a
-# Wine prefix of the test's own: the tool's into a maker-like installation found from
-# VEXADIR5_64, the next version over it with nothing set, then its removal, also with
-# nothing set; the tool's with no folder to go to, which must stop and install
-# nothing; the simulator's likewise, in its own folder. And what msiinfo reads from
-# each MSI.
+# Wine prefix of the test's own: the tool's with no folder to go to, which must stop
+# and install nothing; into a maker-like installation found from VEXADIR5_64; the next
+# version over it, its repair and its removal, all with nothing set; the simulator's
+# likewise, in its own folder. And what msiinfo reads from each MSI.
 #
-#   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DVERSION=<x.y.z> -DWIXL=<wixl>
-#         -DMSIINFO=<msiinfo> -DEMULATOR=<cmake/wine-run> -P MsiTest.cmake
+#   cmake -DBUILD=<build dir> -DWORK=<scratch dir> -DSOURCE=<source dir> -DVERSION=<x.y.z>
+#         -DWIXL=<wixl> -DMSIINFO=<msiinfo> -DEMULATOR=<cmake/wine-run> -P MsiTest.cmake
 
 # Among the policies: a recursive search does not follow the prefix's links to the
 # user's home folder.
@@ -53,7 +52,7 @@ function(msi_property variable msi property)
   set(${variable} "${value}" PARENT_SCOPE)
 endfunction()
 
-# What the MSIs say they are, the next versions' built as the build does.
+# What the MSIs say they are; and the next versions', built as the build does.
 foreach(msi IN ITEMS tool simulator)
   set(${msi}_next_msi ${WORK}/vexa-gpio-${next_version}-${msi}.msi)
   execute_process(COMMAND ${CMAKE_COMMAND} -DWIXL=${WIXL} -DPRODUCT=${msi} -DVERSION=${next_version}
@@ -64,20 +63,14 @@ foreach(msi IN ITEMS tool simulator)
     fail("building the ${msi}'s MSI of version ${next_version} failed:\n${output}")
   endif()
   set(${msi}_msi ${BUILD}/${${msi}_msi}.msi)
-  foreach(file_version IN ITEMS "${${msi}_msi}:${VERSION}" "${${msi}_next_msi}:${next_version}")
-    string(REGEX MATCH "^(.*):(.*)$" file_version "${file_version}")
-    set(wanted "ProductName=${product_name_${msi}};ProductVersion=${CMAKE_MATCH_2};"
-               "Manufacturer=${manufacturer};UpgradeCode=${upgrade_code_${msi}}")
-    set(found "")
-    foreach(property IN ITEMS ProductName ProductVersion Manufacturer UpgradeCode)
-      msi_property(value ${CMAKE_MATCH_1} ${property})
-      list(APPEND found "${property}=${value}")
-    endforeach()
-    string(JOIN ";" wanted ${wanted})
-    if(NOT found STREQUAL wanted)
-      string(REPLACE ";" "\n  " found "${found}")
-      string(REPLACE ";" "\n  " wanted "${wanted}")
-      fail("msiinfo reads from ${CMAKE_MATCH_1}\n  ${found}\ninstead of\n  ${wanted}")
+  foreach(property_value IN ITEMS "ProductName=${product_name_${msi}}" "ProductVersion=${VERSION}"
+                                  "Manufacturer=${manufacturer}" "UpgradeCode=${upgrade_code_${msi}}")
+    string(REGEX MATCH "^([^=]*)=(.*)$" property_value "${property_value}")
+    set(property ${CMAKE_MATCH_1})
+    set(wanted "${CMAKE_MATCH_2}")
+    msi_property(value ${${msi}_msi} ${property})
+    if(NOT value STREQUAL wanted)
+      fail("msiinfo reads the ${property} \"${value}\" from ${${msi}_msi} instead of \"${wanted}\"")
     endif()
   endforeach()
   msi_property(${msi}_code ${${msi}_msi} ProductCode)
