@@ -97,6 +97,34 @@ set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
     "Stand-ins for the board maker's hardware and auxiliary-port libraries that simulate boards, and vexa-sim to show and control them. Not for a machine with the board maker's software.")
 
 if(WIN32)
+  # The MSIs, for sites that install unattended with msiexec: built with wixl
+  # (packaging/Msi.cmake) from the files each zip installs, so that both ship the same.
+  # The tool's goes into the maker's bin folder, the simulator's into a folder of its
+  # own; each is named like its zip.
+  find_program(VEXA_WIXL wixl REQUIRED)
+  set(vexa_msi_files ${vexa_packaging}/msi)
+  set(vexa_msi_depends_tool vexa-gpio)
+  set(vexa_msi_depends_simulator vexa-gpio vexa_hal vexa_auxport vexa-sim)
+  set(vexa_msis "")
+  foreach(msi IN ITEMS tool simulator)
+    set(files ${vexa_msi_files}/${vexa_zip_${msi}})
+    set(output ${CMAKE_BINARY_DIR}/${vexa_zip_${msi}}.msi)
+    add_custom_command(OUTPUT ${output}
+                       COMMAND ${CMAKE_COMMAND} -E rm -rf ${files}
+                       COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component zip-${msi}
+                               --prefix ${vexa_msi_files} --strip
+                       COMMAND ${CMAKE_COMMAND} -DWIXL=${VEXA_WIXL} -DPRODUCT=${msi} -DVERSION=${PROJECT_VERSION}
+                               "-DMANUFACTURER=${CPACK_PACKAGE_VENDOR}" -DFILES=${files} -DOUTPUT=${output}
+                               -P ${PROJECT_SOURCE_DIR}/packaging/Msi.cmake
+                       DEPENDS ${vexa_msi_depends_${msi}} ${vexa_packaging}/README.txt ${vexa_packaging}/LICENSE.txt
+                               ${PROJECT_SOURCE_DIR}/packaging/Msi.cmake
+                               ${PROJECT_SOURCE_DIR}/packaging/vexa-gpio-${msi}.wxs
+                       COMMENT "Building ${vexa_zip_${msi}}.msi"
+                       VERBATIM)
+    list(APPEND vexa_msis ${output})
+  endforeach()
+  add_custom_target(vexa-msi ALL DEPENDS ${vexa_msis})
+
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR "DEB;TGZ")

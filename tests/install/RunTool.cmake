@@ -4,8 +4,13 @@
 # The including script sets WINDOWS (a Windows build) and EMULATOR (what runs a
 # Windows program, if anything).
 
+# fail(<text>...): ends the test with the text, after running the command in the
+# variable on_failure, if the including script set one to clean up.
 function(fail)
   string(JOIN "" message ${ARGN})
+  if(on_failure)
+    execute_process(COMMAND ${on_failure})
+  endif()
   message(FATAL_ERROR "${message}")
 endfunction()
 
@@ -20,6 +25,15 @@ Bank 2 "GPIO Port B":
 	Inputs have pull-ups; not set
 	Inputs are single-ended; not set
 ]])
+# "-board 0 -get" on that machine while it is new: the report, and its warning.
+string(CONCAT new_report [[
+Board 0 is a Vexa Lynx 752
+Bank 0 "Front GPIO":
+	Outputs are not-inverted; not set
+	Inputs have pull-ups; not set
+	Inputs are single-ended; not set
+]] "${new_extension_ports}" "Done.\n")
+set(new_report_warning "WARNING: all parameters must be set on this bank\n")
 
 # run_tool(<work dir> <tool> ARGUMENTS <argument>... [ENVIRONMENT <VAR=value>...])
 # Runs the tool on a machine of one board 0, a Vexa Lynx 752 with both expanders,
