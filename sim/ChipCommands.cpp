@@ -96,14 +96,9 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
         throw UsageError(std::to_string(bytes.size()) + " bytes from " + hex(start, 2) + " run past 0xFF");
     }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto address = static_cast<std::uint8_t>(start + i);
-        const RegisterKind kind = registerKind(layout, address);
-        if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
-            throw UsageError("register " + hex(address, 2) + " of the " + layout.name + " has no EEPROM byte");
-        }
-        if (address == layout.see.address && (bytes[i] & layout.see.mask) != 0) {
-            throw UsageError("the " + std::string(layout.name) + " comes up with SEE (bit " + hex(layout.see.mask, 2) +
-                             " of " + hex(address, 2) + ") clear");
+        const std::string refusal = eepromRefusal(layout, static_cast<std::uint8_t>(start + i), bytes[i]);
+        if (!refusal.empty()) {
+            throw UsageError(refusal);
         }
     }
 }
@@ -207,7 +202,7 @@ int dumpChip(const CommandRun& run) {
     if (target.simulator == nullptr || !target.simulator->loadAll()) {
         return kExitFailure;
     }
-    run.out << formatChipDump({target.layout().type, target.chip().memory});
+    run.out << formatChipDump({target.layout().type, target.chip().memory, {}});
     run.out.flush();
     return kExitOk;
 }
@@ -227,19 +222,18 @@ int loadChip(const CommandRun& run) {
                                   std::string(run.in.bad() ? "cannot be read" : "larger than 1 MiB"));
         return kExitFailure;
     }
+    const ChipLayout& layout = target.layout();
     ChipDump dump;
     try {
         std::istringstream input(text);
         dump = parseChipDump(input, "standard input");
+        if (dump.chip != layout.type) {
+            throw DumpError("standard input holds a " + std::string(chipLayout(dump.chip).name) + ", and board " +
+                            std::to_string(board) + " has a " + layout.name + " behind " + run.words[1]);
+        }
+        checkChipBytes(dump, "standard input");
     } catch (const DumpError& failure) {
         printLine(run.errors, std::string("vexa-sim: ") + failure.what());
-        return kExitFailure;
-    }
-    const ChipLayout& layout = target.layout();
-    if (dump.chip != layout.type) {
-        printLine(run.errors, "vexa-sim: standard input holds a " + std::string(chipLayout(dump.chip).name) +
-                                  ", and board " + std::to_string(board) + " has a " + layout.name + " behind " +
-                                  run.words[1]);
         return kExitFailure;
     }
     if (!changeUnderLock(target, [&](Chip& chip) {

@@ -186,11 +186,13 @@ TEST(SimCommand, GetReadsAsTheChipAnswersAndSetWritesAsItTakesAWrite) {
     EXPECT_EQ(get({"0", "IOS0", "0xF0"}), "0x80\n");
     EXPECT_EQ(get({"--eeprom", "0", "IOS0", "0xF0"}), "0x03\n");
 
-    // Straight into EEPROM: no page wrap, no write counted, SRAM untouched until a power cycle.
+    // Straight into EEPROM: no page wrap, no write counted, SRAM untouched until a power cycle;
+    // user memory, which has no SRAM, reads the new bytes at once.
     set = run({"set", "--eeprom", "0", "IOS1", "0x3D", "0xAA", "0xBB", "0xCC"}, environment);
     EXPECT_EQ(set.status, kExitOk) << set.errors;
     EXPECT_EQ(set.out, "Board 0 IOS1: 3 bytes written to EEPROM from 0x3D.\n");
     EXPECT_EQ(get({"--eeprom", "0", "IOS1", "0x3D", "3"}), "0xAA 0xBB 0xCC\n");
+    EXPECT_EQ(get({"0", "IOS1", "0x3D", "3"}), "0xAA 0xBB 0xCC\n") << "user memory is EEPROM only";
     EXPECT_EQ(run({"set", "--eeprom", "0", "IOS1", "0xF7", "0"}, environment).status, kExitOk);
     EXPECT_EQ(get({"0", "IOS1", "0xF7"}), "0x01\n");
     EXPECT_EQ(run({"power-cycle", "0"}, environment).status, kExitOk);
@@ -256,28 +258,46 @@ TEST(SimCommand, DumpThenLoadReproducesTheChip) {
     EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, fresh).out, run({"get", "0", "IOS1", "0xF8"}, environment).out);
     EXPECT_EQ(run({"dump", "0", "IOS0"}, fresh).out, run({"dump", "0", "IOS0"}, environment).out);
 
-    // Comments and blank lines are allowed; anything else wrong is refused with its line.
+    // Comments and blank lines anywhere, lines in any order, CR LF line ends and a byte-order
+    // mark, as editors and hand-written dumps have them; anything else wrong is refused with
+    // its line.
     const std::string text = dumped.out;
     const auto replaced = [&text](const std::string& from, const std::string& to) {
         std::string result = text;
         result.replace(result.find(from), from.size(), to);
         return result;
     };
-    EXPECT_EQ(run({"load", "0", "IOS1"}, fresh, replaced("chip DS4510\n", "# from a board\n\nchip DS4510\n")).status,
-              kExitOk);
+    const std::string header = "vexa-sim chip dump 1\n";
+    std::string crlf;
+    for (const char c : text) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    for (const std::string& input : {"# from a board\n\n" + text, text.substr(header.size()) + "\n" + header,
+                                     crlf, "\xEF\xBB\xBF" + text}) {
+        const CommandRun accepted = run({"load", "0", "IOS1"}, fresh, input);
+        EXPECT_EQ(accepted.status, kExitOk) << accepted.errors << input;
+        EXPECT_EQ(run({"dump", "0", "IOS1"}, fresh).out, text);
+    }
     const std::string stateBefore = other.read("state");
     const std::vector<std::pair<std::string, std::string>> refusals = {
-        {"", "standard input:1: not a vexa-sim chip dump (it starts \"vexa-sim chip dump 1\")"},
+        {"", "standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")"},
+        {"chip DS4510\n", "standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")"},
+        {replaced("dump 1", "dump 2"), "standard input:1: a chip dump of version \"2\"; this vexa-sim reads version 1"},
         {replaced("chip DS4510", "chip DS4520"), "standard input holds a DS4520, and board 0 has a DS4510 behind IOS1"},
         {replaced("chip DS4510", "chip DS4530"), "standard input:2: unknown chip \"DS4530\" (DS4510 or DS4520)"},
-        {replaced("sram 0xF0  0C", "sram 0xF0  0G"), "standard input:18: bad number \"0x0G\""},
-        {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad number \"0x100\""},
+        {replaced("sram 0xF0  0C", "sram 0xF0  0G"), "standard input:18: bad byte \"0G\" (two hexadecimal digits)"},
+        {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad byte \"100\" (two hexadecimal digits)"},
+        {replaced("sram 0xF0  0C 00 00 00 00 01 00 00 00", "sram 0xF0  0C 00 00 00 00 01 00 00 FF"),
+         "standard input:18: register 0xF8 of the DS4510 has no SRAM byte"},
+        {replaced("eeprom 0x80  00", "eeprom 0x80  FF"), "standard input:27: register 0x80 of the DS4510 has no EEPROM byte"},
+        {replaced("eeprom 0xF0  00 00 00 00 00 01 00 00 00 00", "eeprom 0xF0  00 00 00 00 00 01 00 00 00 10"),
+         "standard input:34: the DS4510 comes up with SEE (bit 0x10 of 0xF9) clear"},
         {replaced("sram 0xF0", "sram 0xE0"), "standard input:18: a second or misplaced line \"sram 0xE0\""},
         {replaced("sram 0xF0", "sram 0x08"), "standard input:18: a second or misplaced line \"sram 0x08\""},
         {replaced("eeprom 0x00  00 ", "eeprom 0x00  "), "standard input:19: unexpected line \"eeprom ...\" (chip "
                                                      "<type>, sram|eeprom <address> and 16 bytes, or writes and 32 "
                                                      "counts, each once)"},
-        {replaced("\nwrites", "\n#writes"), "standard input:35: incomplete: a dump has a chip line, 16 sram and 16 "
+        {replaced("\nwrites", "\n#writes"), "standard input: incomplete: a dump has a chip line, 16 sram and 16 "
                                            "eeprom lines and a writes line"},
         {text + "writes" + text.substr(text.rfind(" 0 ")), "standard input:36: unexpected line \"writes ...\" (chip "
                                                            "<type>, sram|eeprom <address> and 16 bytes, or writes "

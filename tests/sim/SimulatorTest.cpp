@@ -482,7 +482,7 @@ TEST_F(SimulatorTest, AStateFromAnotherConfigurationIsSaidOnceUntilReset) {
     StateEntry older;
     older.board = 0;
     older.interfaceCode = kIOS0;
-    older.memory.sram[0x00] = 0x55;
+    older.memory.eeprom[0x00] = 0x55;
     folder.write("state", formatState({older}));
     const auto fourth = process(changed);
     ASSERT_EQ(fourth->openBoard(0), kOk);
