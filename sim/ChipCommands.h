@@ -12,7 +12,7 @@
 
 namespace vexa::sim {
 
-// A command line that cannot be taken: the text says why; the usage follows it.
+// A command line that cannot be taken: the text says why.
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -50,26 +50,13 @@ Environment:
 Exit status: 0 done, 1 failed, 2 usage error. More in vexa-sim(1).
 )";
 
-bool isBoardIndex(const std::string& text) {
-    const std::optional<std::uint64_t> number = parseUnsigned(text);
-    return number && *number <= 0x7FFFFFFF;
-}
-
 int powerCycle(const CommandRun& run) {
-    const std::string& boardText = run.words[0];
-    if (!isBoardIndex(boardText)) {
-        throw UsageError("\"" + boardText + "\" is not a board index");
-    }
+    const std::int32_t board = boardArgument(run.words[0]);
     const std::unique_ptr<Simulator> simulator = simulatorFor(run.environment, run.errors);
     if (simulator == nullptr) {
         return kExitFailure;
     }
-    const auto board = static_cast<std::int32_t>(parseUnsigned(boardText).value_or(0));
-    if (simulator->config().board(board) == nullptr) {
-        printLine(run.errors, "vexa-sim: no board \"" + boardText + "\" in the configuration (" +
-                                  simulator->config().source + ")");
-        return kExitFailure;
-    }
+    requireBoard(simulator->config(), board, run.words[0]);
     if (simulator->openBoard(board) != status::kOk) {
         return kExitFailure;
     }
@@ -121,10 +108,10 @@ const Command kCommands[] = {
     {"--help", nullptr, 0, 0, "", help},
 };
 
+// One line saying what is wrong; the usage text would bury it.
 int usageError(std::ostream& errors, const std::string& message) {
     printLine(errors, "vexa-sim: " + message);
-    errors << kUsage;
-    errors.flush();
+    printLine(errors, "Try 'vexa-sim --help'.");
     return kExitUsage;
 }
 
