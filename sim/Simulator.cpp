@@ -4,6 +4,8 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <iterator>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -96,8 +98,9 @@ void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries)
 }
 
 void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board) {
+    std::set<std::int32_t> changed;
     for (const StateEntry& entry : entries) {
-        if (originReported || (board && entry.board != *board)) {
+        if ((board && entry.board != *board) || originReported.count(entry.board) != 0) {
             continue;
         }
         bool current = false;
@@ -109,12 +112,21 @@ void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optiona
             }
         }
         if (!current) {
-            report(state.path() + ": holds chips of board " + std::to_string(entry.board) +
-                   " as an earlier configuration made them, not as " + machine.source +
-                   " says; \"vexa-sim reset\" starts afresh from it");
-            originReported = true;
+            changed.insert(entry.board);
         }
     }
+    if (changed.empty()) {
+        return;
+    }
+    // "board 0", "boards 0 and 1", "boards 0, 1 and 3"
+    std::string boards = changed.size() == 1 ? "board " : "boards ";
+    for (auto next = changed.begin(); next != changed.end(); ++next) {
+        boards += (next == changed.begin() ? "" : std::next(next) == changed.end() ? " and " : ", ") +
+                  std::to_string(*next);
+    }
+    report(state.path() + ": holds chips of " + boards + " as an earlier configuration made them, not as " +
+           machine.source + " says; \"vexa-sim reset\" starts afresh from it");
+    originReported.insert(changed.begin(), changed.end());
 }
 
 bool Simulator::save(std::int32_t board) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,8 +123,8 @@ private:
     std::int32_t commit(Expander& expander, const std::function<bool(Chip&)>& edit);
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
-    // Says once per process when the state holds chips of the board (or of any board) that
-    // grew from another configuration than this one.
+    // Says, once per process for each board, which boards of the state (the one given, or
+    // all) hold chips that grew from another configuration than this one.
     void checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board);
     void report(const std::string& message) const;
     // Takes the board's lock, however long another process holds it; after a second of
@@ -136,7 +137,7 @@ private:
     std::vector<Expander> expanders; // in the order of machine.expanders
     std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards; // null: a read-only state needs no lock
     std::uint64_t calls = 0;
-    bool originReported = false;
+    std::set<std::int32_t> originReported; // boards already named
     WriteCycleWait wait;
 };
 
