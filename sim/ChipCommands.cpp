@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "SimCommand.h"
 #include "Simulator.h"
+#include "Trace.h"
 
 #include <functional>
 #include <memory>
@@ -106,12 +107,13 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
 // Changes the chip under the board's lock, as a tool run would, and saves it; false when
 // the board could not be opened or the state not saved (the simulator has said why).
 // `edit` returns whether it started a write cycle.
-bool changeUnderLock(const ChipArgument& target, const std::function<bool(Chip&)>& edit) {
+bool changeUnderLock(const CommandRun& run, const ChipArgument& target, const std::function<bool(Chip&)>& edit) {
     Simulator& simulator = *target.simulator;
     if (simulator.openBoard(target.board) != status::kOk) {
         return false;
     }
     const std::int32_t result = simulator.changeChip(target.index, edit);
+    traceChange(run, result);
     // Closing waits for the end of the write cycle, as the next user of the chip would.
     simulator.closeBoard(target.board);
     return result == status::kOk;
@@ -120,7 +122,7 @@ bool changeUnderLock(const ChipArgument& target, const std::function<bool(Chip&)
 // Makes the level drive the pin's line from outside; the exit status.
 int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, const CommandRun& run,
               const std::string& done) {
-    if (!changeUnderLock(target, [&](Chip& chip) {
+    if (!changeUnderLock(run, target, [&](Chip& chip) {
             chip.setExternal(pin, level);
             return false;
         })) {
@@ -131,6 +133,10 @@ int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, con
 }
 
 } // namespace
+
+void traceChange(const CommandRun& run, std::int32_t result) {
+    TraceFile(run.environment.tracePath, run.errors).append(run.invocation + " = " + std::to_string(result));
+}
 
 std::int32_t boardArgument(const std::string& text) {
     return static_cast<std::int32_t>(numberArgument(text, "board index", 0, 0x7FFFFFFF));
@@ -180,7 +186,7 @@ int setBytes(const CommandRun& run) {
     if (eeprom) {
         checkEepromWrite(target.layout(), start, bytes);
     }
-    const bool written = changeUnderLock(target, [&](Chip& chip) {
+    const bool written = changeUnderLock(run, target, [&](Chip& chip) {
         if (!eeprom) {
             return chip.write(start, bytes.data(), bytes.size());
         }
@@ -236,7 +242,7 @@ int loadChip(const CommandRun& run) {
         printLine(run.errors, std::string("vexa-sim: ") + failure.what());
         return kExitFailure;
     }
-    if (!changeUnderLock(target, [&](Chip& chip) {
+    if (!changeUnderLock(run, target, [&](Chip& chip) {
             chip.memory = dump.memory;
             return false;
         })) {
@@ -285,7 +291,8 @@ int setDipSwitch(const CommandRun& run) {
         throw UsageError("unknown dip-switch position " + quoted(position) + " (on or off)");
     }
     // The extension's DS4510 behind IOS1: each port's dip-switch drives its signal pin.
-    const CommandRun onExtension{{run.words[0], "IOS1"}, false, run.environment, run.in, run.out, run.errors};
+    const CommandRun onExtension{
+        {run.words[0], "IOS1"}, false, run.environment, run.in, run.out, run.errors, run.invocation};
     const ChipArgument target = chipArgument(onExtension, board, kIOS1);
     if (target.simulator == nullptr) {
         return kExitFailure;

@@ -13,6 +13,8 @@ namespace vexa::sim {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// The change was made, but its confirmation could not be written to standard output.
+constexpr int kExitUnconfirmed = 3;
 
 // Runs one command given its arguments (without the program name); returns the exit status:
 // kExitUsage, with what is wrong and a pointer to --help on `errors`, for a command line it

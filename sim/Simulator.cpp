@@ -376,7 +376,7 @@ std::int32_t Simulator::powerCycle(std::int32_t board) {
     return save(board) ? kOk : kStateFailure;
 }
 
-std::int32_t Simulator::reset() {
+std::int32_t Simulator::reset(const std::function<void(std::int32_t)>& whileHeld) {
     std::vector<std::int32_t> boards;
     for (const BoardConfig& board : machine.boards) {
         if (!isOpen(board.index)) {
@@ -396,8 +396,14 @@ std::int32_t Simulator::reset() {
         for (const std::unique_ptr<FileLock>& lock : held) {
             lock->removeOnRelease(); // nobody holds these boards
         }
+        if (whileHeld) {
+            whileHeld(kOk);
+        }
     } catch (const std::runtime_error& failure) {
         report(failure.what());
+        if (whileHeld) {
+            whileHeld(kStateFailure);
+        }
         return kStateFailure;
     }
     for (Expander& expander : expanders) {

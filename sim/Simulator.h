@@ -96,8 +96,9 @@ public:
     // Power cycle of an open board: SRAM is lost, EEPROM kept. A status.
     std::int32_t powerCycle(std::int32_t board);
     // Every chip back to its configured state of a new machine, write counts included; waits for
-    // each board that another process holds. A status.
-    std::int32_t reset();
+    // each board that another process holds. A status, which `whileHeld` is given too, while
+    // every board is still held when it succeeded.
+    std::int32_t reset(const std::function<void(std::int32_t)>& whileHeld = nullptr);
 
 private:
     struct Expander {

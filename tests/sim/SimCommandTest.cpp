@@ -1,14 +1,18 @@
 #include "sim/SimCommand.h"
 
+#include "sim/HalFront.h"
+#include "sim/Platform.h"
 #include "sim/Simulator.h"
 
 #include "SimTestSupport.h"
+#include "support/Text.h"
 
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace vexa::sim {
 namespace {
@@ -64,19 +68,70 @@ TEST(SimCommand, RefusesBadCommandLines) {
         EXPECT_EQ(result.errors, "vexa-sim: " + message + "\nTry 'vexa-sim --help'.\n");
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(run({"show"}, folder.environment("slots -1\n")).status, kExitFailure);
+    const TempDir other;
+    EXPECT_EQ(run({"show"}, other.environment("slots -1\n")).status, kExitFailure);
     for (const char* help : {"help", "-h", "--help"}) {
         const CommandRun result = run({help}, environment);
         EXPECT_EQ(result.status, kExitOk) << help;
         EXPECT_EQ(result.out.rfind("Usage: vexa-sim <command>\n", 0), 0u) << help;
         EXPECT_EQ(result.errors, "") << help;
+        for (const std::string variable :
+             {"VEXA_SIM_CONFIG", "VEXA_SIM_STATE", "VEXA_SIM_TRACE", "VEXA_SIM_FAIL_CALL", kStateHomeVariables}) {
+            EXPECT_TRUE(contains(result.out, variable)) << variable;
+        }
     }
-    // Output that cannot be written fails the command.
-    std::ostringstream closed;
-    closed.setstate(std::ios::badbit);
+    // Output that cannot be written fails the command; a change stays, and says so.
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> unwritten = {
+        {{"help"}, kExitFailure, "vexa-sim: failed to write standard output\n"},
+        {{"get", "0", "IOS0", "0x00"}, kExitFailure, "vexa-sim: failed to write standard output\n"},
+        {{"set", "0", "IOS0", "0x00", "0x12"}, kExitUnconfirmed,
+         "vexa-sim: the change was made, but its confirmation could not be written to standard output\n"},
+        {{"load", "0", "IOS0"}, kExitFailure,
+         "vexa-sim: standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")\n"
+         "vexa-sim: failed to write standard output\n"},
+    };
+    for (const auto& [arguments, status, message] : unwritten) {
+        std::ostringstream closed;
+        closed.setstate(std::ios::badbit);
+        std::ostringstream errors;
+        EXPECT_EQ(runSimCommand(arguments, environment, closed, errors), status) << arguments[0];
+        EXPECT_EQ(errors.str(), message);
+    }
+    EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, environment).out, "0x12\n");
+}
+
+// Each change vexa-sim makes goes to the trace as the library's calls do, in the order
+// they happened, with its status: -6 for one the state could not keep.
+TEST(SimCommand, ChangesAreTracedWithTheLibraryCalls) {
+    const TempDir folder;
+    const SimEnvironment environment = folder.environment(kTwoBoards);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"set", "0", "IOS0", "0xF0", "5"},
+             {"set", "--eeprom", "0", "IOS1", "0x00", "0x12"},
+             {"get", "0", "IOS1", "0x00"},
+             {"level", "0", "IOS0", "8", "high"},
+             {"dip-switch", "0", "B", "on"},
+             {"load", "1", "IOS0"},
+             {"power-cycle", "1"},
+             {"show"},
+             {"reset"}}) {
+        run(arguments, environment, arguments[0] == "load" ? run({"dump", "0", "IOS0"}, environment).out : "");
+    }
     std::ostringstream errors;
-    EXPECT_EQ(runSimCommand({"help"}, environment, closed, errors), kExitFailure);
-    EXPECT_EQ(errors.str(), "vexa-sim: failed to write standard output\n");
+    HalFront(environment, errors).getMaxDevices();
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_read);
+    EXPECT_EQ(run({"set", "0", "IOS0", "0xF0", "6"}, environment).status, kExitFailure);
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_all);
+    std::vector<std::string> traced = test::lines(folder.read("trace"));
+    for (std::string& line : traced) {
+        line = test::withoutTiming(line);
+    }
+    EXPECT_EQ(traced, (std::vector<std::string>{"vexa-sim set 0 IOS0 0xF0 5 = 0",
+                                                "vexa-sim set --eeprom 0 IOS1 0x00 0x12 = 0",
+                                                "vexa-sim level 0 IOS0 8 high = 0", "vexa-sim dip-switch 0 B on = 0",
+                                                "vexa-sim load 1 IOS0 = 0", "vexa-sim power-cycle 1 = 0",
+                                                "vexa-sim reset = 0", "VHalGetMaxDevices() = 2",
+                                                "vexa-sim set 0 IOS0 0xF0 6 = -6"}));
 }
 
 TEST(SimCommand, ShowsPowerCyclesAndResets) {
@@ -298,7 +353,8 @@ TEST(SimCommand, DumpThenLoadReproducesTheChip) {
         {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad byte \"100\" (two hexadecimal digits)"},
         {replaced("sram 0xF0  0C 00 00 00 00 01 00 00 00", "sram 0xF0  0C 00 00 00 00 01 00 00 FF"),
          "standard input:18: register 0xF8 of the DS4510 has no SRAM byte"},
-        {replaced("eeprom 0x80  00", "eeprom 0x80  FF"), "standard input:27: register 0x80 of the DS4510 has no EEPROM byte"},
+        {replaced("eeprom 0x80  00", "eeprom 0x80  FF"),
+         "standard input:27: register 0x80 of the DS4510 has no EEPROM byte"},
         {replaced("eeprom 0xF0  00 00 00 00 00 01 00 00 00 00", "eeprom 0xF0  00 00 00 00 00 01 00 00 00 10"),
          "standard input:34: the DS4510 comes up with SEE (bit 0x10 of 0xF9) clear"},
         {replaced("sram 0xF0", "sram 0xE0"), "standard input:18: a second or misplaced line \"sram 0xE0\""},
