@@ -2,8 +2,8 @@
 
 #include "Format.h"
 
-#include <optional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <vector>
 
