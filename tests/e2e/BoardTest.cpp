@@ -466,7 +466,14 @@ TEST(ScriptedBoard, VexaSimChangesWhatTheNextRunReports) {
                   done.trace);
     };
     // Port A and B: not-inverted, pull-downs; Port A single-ended; Port B's signal released.
-    script({"set", "0", "IOS1", "0xF0", "0x02"}, "Board 0 IOS1: 1 byte written from 0xF0.\n");
+    // On a full disk the confirmation is lost, the change stays, and the status says so.
+    simulator.arguments = {"set", "0", "IOS1", "0xF0", "0x02"};
+    simulator.out = Sink::FullDevice;
+    const Outcome unconfirmed = runTool(sandbox, simulator);
+    simulator.out = Sink::Pipe;
+    EXPECT_EQ(3, unconfirmed.process.status);
+    EXPECT_EQ("vexa-sim: the change was made, but its confirmation could not be written to standard output\n",
+              unconfirmed.process.err);
     script({"set", "0", "IOS1", "0xF4", "0", "1", "1", "0"}, "Board 0 IOS1: 4 bytes written from 0xF4.\n");
     script({"get", "0", "IOS1", "0xF4", "4"}, "0x00 0x01 0x01 0x00\n");
     simulator.arguments = {"power-cycle", "9"};
