@@ -1,5 +1,7 @@
 #include "Chip.h"
 
+#include "Format.h"
+
 #include <limits>
 
 namespace vexa::sim {
@@ -107,6 +109,18 @@ RegisterKind registerKind(const ChipLayout& layout, std::uint8_t address) {
     return RegisterKind::Reserved;
 }
 
+std::string eepromRefusal(const ChipLayout& layout, std::uint8_t address, std::uint8_t value) {
+    const RegisterKind kind = registerKind(layout, address);
+    if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
+        return "register " + hex(address, 2) + " of the " + layout.name + " has no EEPROM byte";
+    }
+    if (address == layout.see.address && (value & layout.see.mask) != 0) {
+        return "the " + std::string(layout.name) + " comes up with SEE (bit " + hex(layout.see.mask, 2) + " of " +
+               hex(address, 2) + ") clear";
+    }
+    return "";
+}
+
 RegisterImage factoryImage(ChipType type) {
     RegisterImage image{};
     for (const NamedRegister& named : chipLayout(type).registers) {
@@ -135,6 +149,9 @@ std::uint8_t Chip::read(std::uint8_t address) const {
     switch (registerKind(layout(), address)) {
     case RegisterKind::Reserved:
         return 0;
+    case RegisterKind::UserMemory:
+        // Plain EEPROM: a programmer's write shows at once, and a worn-out page reads what it kept.
+        return memory.eeprom[address];
     case RegisterKind::Status: {
         std::uint8_t value = 0;
         for (unsigned pin = 0; pin < layout().pins.size(); ++pin) {
@@ -162,7 +179,8 @@ bool Chip::write(std::uint8_t start, const std::uint8_t* bytes, std::size_t coun
             continue;
         }
         const bool shadowed = kind == RegisterKind::NonVolatile && !bit(layout().see);
-        // User memory has no SRAM of its own: a worn-out page reads what it last kept.
+        // Reads of user memory take the EEPROM; the SRAM image keeps mirroring it, as dumps
+        // and states have always shown it.
         if (!(wornOut && kind == RegisterKind::UserMemory)) {
             memory.sram[address] = bytes[i];
         }

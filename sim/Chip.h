@@ -71,6 +71,10 @@ struct ChipLayout {
 const ChipLayout& chipLayout(ChipType type);
 RegisterKind registerKind(const ChipLayout& layout, std::uint8_t address);
 
+// Why the chip's EEPROM cannot hold the byte at the address: the register has no EEPROM
+// byte, or the byte sets SEE, which every power-up clears. Empty when it can.
+std::string eepromRefusal(const ChipLayout& layout, std::uint8_t address, std::uint8_t value);
+
 using RegisterImage = std::array<std::uint8_t, kRegisterCount>;
 using ExternalLevels = std::array<ExternalLevel, kMaxPins>;
 

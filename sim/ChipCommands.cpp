@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "SimCommand.h"
 #include "Simulator.h"
+#include "Trace.h"
 
 #include <functional>
 #include <memory>
@@ -96,14 +97,9 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
         throw UsageError(std::to_string(bytes.size()) + " bytes from " + hex(start, 2) + " run past 0xFF");
     }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto address = static_cast<std::uint8_t>(start + i);
-        const RegisterKind kind = registerKind(layout, address);
-        if (kind == RegisterKind::Reserved || kind == RegisterKind::Status) {
-            throw UsageError("register " + hex(address, 2) + " of the " + layout.name + " has no EEPROM byte");
-        }
-        if (address == layout.see.address && (bytes[i] & layout.see.mask) != 0) {
-            throw UsageError("the " + std::string(layout.name) + " comes up with SEE (bit " + hex(layout.see.mask, 2) +
-                             " of " + hex(address, 2) + ") clear");
+        const std::string refusal = eepromRefusal(layout, static_cast<std::uint8_t>(start + i), bytes[i]);
+        if (!refusal.empty()) {
+            throw UsageError(refusal);
         }
     }
 }
@@ -111,12 +107,13 @@ void checkEepromWrite(const ChipLayout& layout, unsigned start, const std::vecto
 // Changes the chip under the board's lock, as a tool run would, and saves it; false when
 // the board could not be opened or the state not saved (the simulator has said why).
 // `edit` returns whether it started a write cycle.
-bool changeUnderLock(const ChipArgument& target, const std::function<bool(Chip&)>& edit) {
+bool changeUnderLock(const CommandRun& run, const ChipArgument& target, const std::function<bool(Chip&)>& edit) {
     Simulator& simulator = *target.simulator;
     if (simulator.openBoard(target.board) != status::kOk) {
         return false;
     }
     const std::int32_t result = simulator.changeChip(target.index, edit);
+    traceChange(run, result);
     // Closing waits for the end of the write cycle, as the next user of the chip would.
     simulator.closeBoard(target.board);
     return result == status::kOk;
@@ -125,7 +122,7 @@ bool changeUnderLock(const ChipArgument& target, const std::function<bool(Chip&)
 // Makes the level drive the pin's line from outside; the exit status.
 int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, const CommandRun& run,
               const std::string& done) {
-    if (!changeUnderLock(target, [&](Chip& chip) {
+    if (!changeUnderLock(run, target, [&](Chip& chip) {
             chip.setExternal(pin, level);
             return false;
         })) {
@@ -136,6 +133,10 @@ int driveLine(const ChipArgument& target, unsigned pin, ExternalLevel level, con
 }
 
 } // namespace
+
+void traceChange(const CommandRun& run, std::int32_t result) {
+    TraceFile(run.environment.tracePath, run.errors).append(run.invocation + " = " + std::to_string(result));
+}
 
 std::int32_t boardArgument(const std::string& text) {
     return static_cast<std::int32_t>(numberArgument(text, "board index", 0, 0x7FFFFFFF));
@@ -185,7 +186,7 @@ int setBytes(const CommandRun& run) {
     if (eeprom) {
         checkEepromWrite(target.layout(), start, bytes);
     }
-    const bool written = changeUnderLock(target, [&](Chip& chip) {
+    const bool written = changeUnderLock(run, target, [&](Chip& chip) {
         if (!eeprom) {
             return chip.write(start, bytes.data(), bytes.size());
         }
@@ -207,7 +208,7 @@ int dumpChip(const CommandRun& run) {
     if (target.simulator == nullptr || !target.simulator->loadAll()) {
         return kExitFailure;
     }
-    run.out << formatChipDump({target.layout().type, target.chip().memory});
+    run.out << formatChipDump({target.layout().type, target.chip().memory, {}});
     run.out.flush();
     return kExitOk;
 }
@@ -227,22 +228,21 @@ int loadChip(const CommandRun& run) {
                                   std::string(run.in.bad() ? "cannot be read" : "larger than 1 MiB"));
         return kExitFailure;
     }
+    const ChipLayout& layout = target.layout();
     ChipDump dump;
     try {
         std::istringstream input(text);
         dump = parseChipDump(input, "standard input");
+        if (dump.chip != layout.type) {
+            throw DumpError("standard input holds a " + std::string(chipLayout(dump.chip).name) + ", and board " +
+                            std::to_string(board) + " has a " + layout.name + " behind " + run.words[1]);
+        }
+        checkChipBytes(dump, "standard input");
     } catch (const DumpError& failure) {
         printLine(run.errors, std::string("vexa-sim: ") + failure.what());
         return kExitFailure;
     }
-    const ChipLayout& layout = target.layout();
-    if (dump.chip != layout.type) {
-        printLine(run.errors, "vexa-sim: standard input holds a " + std::string(chipLayout(dump.chip).name) +
-                                  ", and board " + std::to_string(board) + " has a " + layout.name + " behind " +
-                                  run.words[1]);
-        return kExitFailure;
-    }
-    if (!changeUnderLock(target, [&](Chip& chip) {
+    if (!changeUnderLock(run, target, [&](Chip& chip) {
             chip.memory = dump.memory;
             return false;
         })) {
@@ -291,7 +291,8 @@ int setDipSwitch(const CommandRun& run) {
         throw UsageError("unknown dip-switch position " + quoted(position) + " (on or off)");
     }
     // The extension's DS4510 behind IOS1: each port's dip-switch drives its signal pin.
-    const CommandRun onExtension{{run.words[0], "IOS1"}, false, run.environment, run.in, run.out, run.errors};
+    const CommandRun onExtension{
+        {run.words[0], "IOS1"}, false, run.environment, run.in, run.out, run.errors, run.invocation};
     const ChipArgument target = chipArgument(onExtension, board, kIOS1);
     if (target.simulator == nullptr) {
         return kExitFailure;

@@ -12,7 +12,7 @@
 
 namespace vexa::sim {
 
-// A command line that cannot be taken: the text says why; the usage follows it.
+// A command line that cannot be taken: the text says why.
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -26,7 +26,13 @@ struct CommandRun {
     std::istream& in;
     std::ostream& out;
     std::ostream& errors;
+    std::string invocation; // "vexa-sim set 0 IOS0 0xF0 0x05": the command line, for the trace
 };
+
+// Appends the change the command made (0) or failed to save (a negative status) to the
+// trace, as the libraries append their calls. Called while the board is held, so that one
+// log shows what vexa-sim and the tool did to the machine in the order they did it.
+void traceChange(const CommandRun& run, std::int32_t result);
 
 // The extension's dip-switches: each drives the signal line of its port, a pin of the
 // DS4510 behind IOS1; on is high, off low.

@@ -5,6 +5,7 @@
 #include "Chip.h"
 
 #include <istream>
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,8 @@ namespace vexa::sim {
 struct ChipDump {
     ChipType chip = ChipType::DS4520;
     ChipMemory memory;
+    // The line of each "sram 0x.." and "eeprom 0x.." of a parsed text, for messages.
+    std::map<std::string, unsigned> imageLines;
 };
 
 // A text that is no chip dump; the message names the input and line.
@@ -24,5 +27,8 @@ public:
 std::string formatChipDump(const ChipDump& dump);
 // Reads a whole dump, or throws DumpError. `name` is the input's name for messages.
 ChipDump parseChipDump(std::istream& input, const std::string& name);
+// Throws DumpError, with the line, for a byte the chip cannot hold (a reserved or status
+// register, SEE set in EEPROM), which would stay in every later dump.
+void checkChipBytes(const ChipDump& dump, const std::string& name);
 
 } // namespace vexa::sim

@@ -2,6 +2,7 @@
 
 #include "ChipCommands.h"
 #include "Format.h"
+#include "Platform.h"
 #include "ShowCommand.h"
 #include "Simulator.h"
 
@@ -44,36 +45,32 @@ Commands:
 <board> is a board index, <bus> IOS0 or IOS1; numbers are decimal or 0x-hexadecimal.
 
 Environment:
-  VEXA_SIM_CONFIG  the configuration file (the built-in default when unset)
-  VEXA_SIM_STATE   the state file (a per-user default when unset)
+  VEXA_SIM_CONFIG     the configuration file (the built-in default when unset)
+  VEXA_SIM_STATE      the state file (when unset, a per-user default in the
+                      folder that )";
+// The variables of the per-user default differ between systems.
+const char kUsageTail[] = R"( names)
+  VEXA_SIM_TRACE      a file that gets a line for each change vexa-sim makes,
+                      as for each library call (no trace when unset)
+  VEXA_SIM_FAIL_CALL  k: the libraries' k-th call fails (vexa-sim refuses a
+                      bad k, as the libraries do)
 
-Exit status: 0 done, 1 failed, 2 usage error. More in vexa-sim(1).
+Exit status: 0 done, 1 failed, 2 usage error, 3 changed but unconfirmed (the
+confirmation could not be written to standard output). More in vexa-sim(1).
 )";
 
-bool isBoardIndex(const std::string& text) {
-    const std::optional<std::uint64_t> number = parseUnsigned(text);
-    return number && *number <= 0x7FFFFFFF;
-}
-
 int powerCycle(const CommandRun& run) {
-    const std::string& boardText = run.words[0];
-    if (!isBoardIndex(boardText)) {
-        throw UsageError("\"" + boardText + "\" is not a board index");
-    }
+    const std::int32_t board = boardArgument(run.words[0]);
     const std::unique_ptr<Simulator> simulator = simulatorFor(run.environment, run.errors);
     if (simulator == nullptr) {
         return kExitFailure;
     }
-    const auto board = static_cast<std::int32_t>(parseUnsigned(boardText).value_or(0));
-    if (simulator->config().board(board) == nullptr) {
-        printLine(run.errors, "vexa-sim: no board \"" + boardText + "\" in the configuration (" +
-                                  simulator->config().source + ")");
-        return kExitFailure;
-    }
+    requireBoard(simulator->config(), board, run.words[0]);
     if (simulator->openBoard(board) != status::kOk) {
         return kExitFailure;
     }
     const std::int32_t result = simulator->powerCycle(board);
+    traceChange(run, result);
     simulator->closeBoard(board);
     if (result != status::kOk) {
         return kExitFailure;
@@ -84,7 +81,8 @@ int powerCycle(const CommandRun& run) {
 
 int reset(const CommandRun& run) {
     const std::unique_ptr<Simulator> simulator = simulatorFor(run.environment, run.errors);
-    if (simulator == nullptr || simulator->reset() != status::kOk) {
+    if (simulator == nullptr || simulator->reset([&run](std::int32_t result) { traceChange(run, result); }) !=
+                                    status::kOk) {
         return kExitFailure;
     }
     printLine(run.out, "Every expander is back to its configured state of a new machine.");
@@ -92,7 +90,7 @@ int reset(const CommandRun& run) {
 }
 
 int help(const CommandRun& run) {
-    run.out << kUsage;
+    run.out << kUsage << kStateHomeVariables << kUsageTail;
     run.out.flush();
     return kExitOk;
 }
@@ -104,27 +102,28 @@ struct Command {
     std::size_t most;
     const char* shape; // what the words are, for the message of a wrong count
     int (*action)(const CommandRun&);
+    bool changes; // changes the machine: its confirmation matters, not its output alone
 };
 
 const Command kCommands[] = {
-    {"show", "--json", 0, 1, "[--json] [<board>]", showMachine},
-    {"power-cycle", nullptr, 1, 1, "<board>", powerCycle},
-    {"reset", nullptr, 0, 0, "", reset},
-    {"get", "--eeprom", 3, 4, "[--eeprom] <board> <bus> <register> [<count>]", getBytes},
-    {"set", "--eeprom", 4, 4 + kMaxTransfer, "[--eeprom] <board> <bus> <register> <byte>...", setBytes},
-    {"dump", nullptr, 2, 2, "<board> <bus>", dumpChip},
-    {"load", nullptr, 2, 2, "<board> <bus>", loadChip},
-    {"level", nullptr, 4, 4, "<board> <bus> <pin> high|low|float", setLevel},
-    {"dip-switch", nullptr, 3, 3, "<board> <port> on|off", setDipSwitch},
-    {"help", nullptr, 0, 0, "", help},
-    {"-h", nullptr, 0, 0, "", help},
-    {"--help", nullptr, 0, 0, "", help},
+    {"show", "--json", 0, 1, "[--json] [<board>]", showMachine, false},
+    {"power-cycle", nullptr, 1, 1, "<board>", powerCycle, true},
+    {"reset", nullptr, 0, 0, "", reset, true},
+    {"get", "--eeprom", 3, 4, "[--eeprom] <board> <bus> <register> [<count>]", getBytes, false},
+    {"set", "--eeprom", 4, 4 + kMaxTransfer, "[--eeprom] <board> <bus> <register> <byte>...", setBytes, true},
+    {"dump", nullptr, 2, 2, "<board> <bus>", dumpChip, false},
+    {"load", nullptr, 2, 2, "<board> <bus>", loadChip, true},
+    {"level", nullptr, 4, 4, "<board> <bus> <pin> high|low|float", setLevel, true},
+    {"dip-switch", nullptr, 3, 3, "<board> <port> on|off", setDipSwitch, true},
+    {"help", nullptr, 0, 0, "", help, false},
+    {"-h", nullptr, 0, 0, "", help, false},
+    {"--help", nullptr, 0, 0, "", help, false},
 };
 
+// One line saying what is wrong; the usage text would bury it.
 int usageError(std::ostream& errors, const std::string& message) {
     printLine(errors, "vexa-sim: " + message);
-    errors << kUsage;
-    errors.flush();
+    printLine(errors, "Try 'vexa-sim --help'.");
     return kExitUsage;
 }
 
@@ -138,7 +137,11 @@ int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& 
         if (name != command.name) {
             continue;
         }
-        CommandRun run{{arguments.begin() + 1, arguments.end()}, false, environment, in, out, errors};
+        std::string invocation = "vexa-sim";
+        for (const std::string& argument : arguments) {
+            invocation += " " + argument;
+        }
+        CommandRun run{{arguments.begin() + 1, arguments.end()}, false, environment, in, out, errors, invocation};
         if (command.option != nullptr && !run.words.empty() && run.words[0] == command.option) {
             run.optionGiven = true;
             run.words.erase(run.words.begin());
@@ -147,11 +150,24 @@ int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& 
             return usageError(errors, "\"" + name + "\" takes " +
                                           (command.most == 0 ? std::string("no arguments") : command.shape));
         }
+        int status = kExitFailure;
         try {
-            return command.action(run);
+            status = command.action(run);
         } catch (const UsageError& refusal) {
             return usageError(errors, refusal.what());
         }
+        if (out) {
+            return status;
+        }
+        // A report that did not reach its reader (a full disk, a closed pipe) is no success. A
+        // change stays all the same: the status tells a script so, apart from a change that failed.
+        if (command.changes && status == kExitOk) {
+            printLine(errors, "vexa-sim: the change was made, but its confirmation could not be written to "
+                              "standard output");
+            return kExitUnconfirmed;
+        }
+        printLine(errors, "vexa-sim: failed to write standard output");
+        return kExitFailure;
     }
     return usageError(errors, "unknown command \"" + name + "\"");
 }
@@ -160,13 +176,7 @@ int runCommand(const std::vector<std::string>& arguments, const SimEnvironment& 
 
 int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::istream& in,
                   std::ostream& out, std::ostream& errors) {
-    const int status = runCommand(arguments, environment, in, out, errors);
-    // A report that did not reach its reader (a full disk, a closed pipe) is no success.
-    if (!out) {
-        printLine(errors, "vexa-sim: failed to write standard output");
-        return kExitFailure;
-    }
-    return status;
+    return runCommand(arguments, environment, in, out, errors);
 }
 
 int runSimCommand(const std::vector<std::string>& arguments, const SimEnvironment& environment, std::ostream& out,

@@ -4,6 +4,8 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <iterator>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -96,8 +98,9 @@ void Simulator::load(Expander& expander, const std::vector<StateEntry>& entries)
 }
 
 void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board) {
+    std::set<std::int32_t> changed;
     for (const StateEntry& entry : entries) {
-        if (originReported || (board && entry.board != *board)) {
+        if ((board && entry.board != *board) || originReported.count(entry.board) != 0) {
             continue;
         }
         bool current = false;
@@ -109,12 +112,21 @@ void Simulator::checkOrigin(const std::vector<StateEntry>& entries, std::optiona
             }
         }
         if (!current) {
-            report(state.path() + ": holds chips of board " + std::to_string(entry.board) +
-                   " as an earlier configuration made them, not as " + machine.source +
-                   " says; \"vexa-sim reset\" starts afresh from it");
-            originReported = true;
+            changed.insert(entry.board);
         }
     }
+    if (changed.empty()) {
+        return;
+    }
+    // "board 0", "boards 0 and 1", "boards 0, 1 and 3"
+    std::string boards = changed.size() == 1 ? "board " : "boards ";
+    for (auto next = changed.begin(); next != changed.end(); ++next) {
+        boards += (next == changed.begin() ? "" : std::next(next) == changed.end() ? " and " : ", ") +
+                  std::to_string(*next);
+    }
+    report(state.path() + ": holds chips of " + boards + " as an earlier configuration made them, not as " +
+           machine.source + " says; \"vexa-sim reset\" starts afresh from it");
+    originReported.insert(changed.begin(), changed.end());
 }
 
 bool Simulator::save(std::int32_t board) {
@@ -364,7 +376,7 @@ std::int32_t Simulator::powerCycle(std::int32_t board) {
     return save(board) ? kOk : kStateFailure;
 }
 
-std::int32_t Simulator::reset() {
+std::int32_t Simulator::reset(const std::function<void(std::int32_t)>& whileHeld) {
     std::vector<std::int32_t> boards;
     for (const BoardConfig& board : machine.boards) {
         if (!isOpen(board.index)) {
@@ -384,8 +396,14 @@ std::int32_t Simulator::reset() {
         for (const std::unique_ptr<FileLock>& lock : held) {
             lock->removeOnRelease(); // nobody holds these boards
         }
+        if (whileHeld) {
+            whileHeld(kOk);
+        }
     } catch (const std::runtime_error& failure) {
         report(failure.what());
+        if (whileHeld) {
+            whileHeld(kStateFailure);
+        }
         return kStateFailure;
     }
     for (Expander& expander : expanders) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,8 +96,9 @@ public:
     // Power cycle of an open board: SRAM is lost, EEPROM kept. A status.
     std::int32_t powerCycle(std::int32_t board);
     // Every chip back to its configured state of a new machine, write counts included; waits for
-    // each board that another process holds. A status.
-    std::int32_t reset();
+    // each board that another process holds. A status, which `whileHeld` is given too, while
+    // every board is still held when it succeeded.
+    std::int32_t reset(const std::function<void(std::int32_t)>& whileHeld = nullptr);
 
 private:
     struct Expander {
@@ -122,8 +124,8 @@ private:
     std::int32_t commit(Expander& expander, const std::function<bool(Chip&)>& edit);
     static void load(Expander& expander, const std::vector<StateEntry>& entries);
     bool save(std::int32_t board);
-    // Says once per process when the state holds chips of the board (or of any board) that
-    // grew from another configuration than this one.
+    // Says, once per process for each board, which boards of the state (the one given, or
+    // all) hold chips that grew from another configuration than this one.
     void checkOrigin(const std::vector<StateEntry>& entries, std::optional<std::int32_t> board);
     void report(const std::string& message) const;
     // Takes the board's lock, however long another process holds it; after a second of
@@ -136,7 +138,7 @@ private:
     std::vector<Expander> expanders; // in the order of machine.expanders
     std::map<std::int32_t, std::unique_ptr<FileLock>> openBoards; // null: a read-only state needs no lock
     std::uint64_t calls = 0;
-    bool originReported = false;
+    std::set<std::int32_t> originReported; // boards already named
     WriteCycleWait wait;
 };
 

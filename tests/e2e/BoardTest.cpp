@@ -457,11 +457,32 @@ TEST(ScriptedBoard, VexaSimChangesWhatTheNextRunReports) {
         const Outcome done = runTool(sandbox, simulator);
         EXPECT_EQ(0, done.process.status) << done.process.err;
         EXPECT_EQ(out, done.process.out); // vexa-sim ends its lines with "\n" on Windows too
+        // A change goes to the trace, as the library's calls do.
+        std::string change = "vexa-sim";
+        for (const std::string& argument : arguments) {
+            change += " " + argument;
+        }
+        EXPECT_EQ(arguments[0] == "get" ? std::vector<std::string>{} : std::vector<std::string>{change + " = 0"},
+                  done.trace);
     };
     // Port A and B: not-inverted, pull-downs; Port A single-ended; Port B's signal released.
-    script({"set", "0", "IOS1", "0xF0", "0x02"}, "Board 0 IOS1: 1 byte written from 0xF0.\n");
+    // On a full disk the confirmation is lost, the change stays, and the status says so.
+    simulator.arguments = {"set", "0", "IOS1", "0xF0", "0x02"};
+    simulator.out = Sink::FullDevice;
+    const Outcome unconfirmed = runTool(sandbox, simulator);
+    simulator.out = Sink::Pipe;
+    EXPECT_EQ(3, unconfirmed.process.status);
+    EXPECT_EQ("vexa-sim: the change was made, but its confirmation could not be written to standard output\n",
+              unconfirmed.process.err);
     script({"set", "0", "IOS1", "0xF4", "0", "1", "1", "0"}, "Board 0 IOS1: 4 bytes written from 0xF4.\n");
     script({"get", "0", "IOS1", "0xF4", "4"}, "0x00 0x01 0x01 0x00\n");
+    simulator.arguments = {"power-cycle", "9"};
+    const Outcome refused = runTool(sandbox, simulator);
+    EXPECT_EQ(2, refused.process.status);
+    EXPECT_EQ("", refused.process.out);
+    const std::string config = platform().environmentPath(sandbox.path("sim.conf"));
+    EXPECT_EQ("vexa-sim: no board \"9\" in the configuration (" + config + ")\nTry 'vexa-sim --help'.\n",
+              refused.process.err);
 
     run.arguments = {"-board", "0", "-get"};
     expectOutcome(runTool(sandbox, run), kFrontAndExtensionProgrammed, builtTool());

@@ -1,14 +1,18 @@
 #include "sim/SimCommand.h"
 
+#include "sim/HalFront.h"
+#include "sim/Platform.h"
 #include "sim/Simulator.h"
 
 #include "SimTestSupport.h"
+#include "support/Text.h"
 
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace vexa::sim {
 namespace {
@@ -43,30 +47,91 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(SimCommand, RefusesBadCommandLines) {
     const TempDir folder;
     const SimEnvironment environment = folder.environment(kMachine);
-    const std::vector<std::vector<std::string>> usageErrors = {
-        {},           {"frob"}, {"power-cycle"}, {"show", "all"}, {"reset", "0"}, {"Show"}, {"-help"},
-        {"-h", "x"}, {"power-cycle", "abc"}, {"power-cycle", "0x80000000"}};
-    for (const auto& arguments : usageErrors) {
+    const std::string noBoard = "no board \"3\" in the configuration (" + environment.configPath + ")";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usageErrors = {
+        {{}, "no command given"},
+        {{"frob"}, "unknown command \"frob\""},
+        {{"power-cycle"}, "\"power-cycle\" takes <board>"},
+        {{"show", "all"}, "bad board index \"all\" (0 to 2147483647)"},
+        {{"reset", "0"}, "\"reset\" takes no arguments"},
+        {{"Show"}, "unknown command \"Show\""},
+        {{"-help"}, "unknown command \"-help\""},
+        {{"-h", "x"}, "\"-h\" takes no arguments"},
+        {{"power-cycle", "abc"}, "bad board index \"abc\" (0 to 2147483647)"},
+        {{"power-cycle", "0x80000000"}, "bad board index \"0x80000000\" (0 to 2147483647)"},
+        {{"power-cycle", "3"}, noBoard},
+        {{"show", "3"}, noBoard},
+    };
+    for (const auto& [arguments, message] : usageErrors) {
         const CommandRun result = run(arguments, environment);
-        EXPECT_EQ(result.status, kExitUsage) << result.errors;
-        EXPECT_TRUE(contains(result.errors, "\nUsage: vexa-sim <command>\n")) << result.errors;
+        EXPECT_EQ(result.status, kExitUsage) << message;
+        EXPECT_EQ(result.errors, "vexa-sim: " + message + "\nTry 'vexa-sim --help'.\n");
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(run({"power-cycle", "3"}, environment).errors,
-              "vexa-sim: no board \"3\" in the configuration (" + environment.configPath + ")\n");
-    EXPECT_EQ(run({"show"}, folder.environment("slots -1\n")).status, kExitFailure);
+    const TempDir other;
+    EXPECT_EQ(run({"show"}, other.environment("slots -1\n")).status, kExitFailure);
     for (const char* help : {"help", "-h", "--help"}) {
         const CommandRun result = run({help}, environment);
         EXPECT_EQ(result.status, kExitOk) << help;
         EXPECT_EQ(result.out.rfind("Usage: vexa-sim <command>\n", 0), 0u) << help;
         EXPECT_EQ(result.errors, "") << help;
+        for (const std::string variable :
+             {"VEXA_SIM_CONFIG", "VEXA_SIM_STATE", "VEXA_SIM_TRACE", "VEXA_SIM_FAIL_CALL", kStateHomeVariables}) {
+            EXPECT_TRUE(contains(result.out, variable)) << variable;
+        }
     }
-    // Output that cannot be written fails the command.
-    std::ostringstream closed;
-    closed.setstate(std::ios::badbit);
+    // Output that cannot be written fails the command; a change stays, and says so.
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> unwritten = {
+        {{"help"}, kExitFailure, "vexa-sim: failed to write standard output\n"},
+        {{"get", "0", "IOS0", "0x00"}, kExitFailure, "vexa-sim: failed to write standard output\n"},
+        {{"set", "0", "IOS0", "0x00", "0x12"}, kExitUnconfirmed,
+         "vexa-sim: the change was made, but its confirmation could not be written to standard output\n"},
+        {{"load", "0", "IOS0"}, kExitFailure,
+         "vexa-sim: standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")\n"
+         "vexa-sim: failed to write standard output\n"},
+    };
+    for (const auto& [arguments, status, message] : unwritten) {
+        std::ostringstream closed;
+        closed.setstate(std::ios::badbit);
+        std::ostringstream errors;
+        EXPECT_EQ(runSimCommand(arguments, environment, closed, errors), status) << arguments[0];
+        EXPECT_EQ(errors.str(), message);
+    }
+    EXPECT_EQ(run({"get", "0", "IOS0", "0x00"}, environment).out, "0x12\n");
+}
+
+// Each change vexa-sim makes goes to the trace as the library's calls do, in the order
+// they happened, with its status: -6 for one the state could not keep.
+TEST(SimCommand, ChangesAreTracedWithTheLibraryCalls) {
+    const TempDir folder;
+    const SimEnvironment environment = folder.environment(kTwoBoards);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"set", "0", "IOS0", "0xF0", "5"},
+             {"set", "--eeprom", "0", "IOS1", "0x00", "0x12"},
+             {"get", "0", "IOS1", "0x00"},
+             {"level", "0", "IOS0", "8", "high"},
+             {"dip-switch", "0", "B", "on"},
+             {"load", "1", "IOS0"},
+             {"power-cycle", "1"},
+             {"show"},
+             {"reset"}}) {
+        run(arguments, environment, arguments[0] == "load" ? run({"dump", "0", "IOS0"}, environment).out : "");
+    }
     std::ostringstream errors;
-    EXPECT_EQ(runSimCommand({"help"}, environment, closed, errors), kExitFailure);
-    EXPECT_EQ(errors.str(), "vexa-sim: failed to write standard output\n");
+    HalFront(environment, errors).getMaxDevices();
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_read);
+    EXPECT_EQ(run({"set", "0", "IOS0", "0xF0", "6"}, environment).status, kExitFailure);
+    std::filesystem::permissions(folder.file("state"), std::filesystem::perms::owner_all);
+    std::vector<std::string> traced = test::lines(folder.read("trace"));
+    for (std::string& line : traced) {
+        line = test::withoutTiming(line);
+    }
+    EXPECT_EQ(traced, (std::vector<std::string>{"vexa-sim set 0 IOS0 0xF0 5 = 0",
+                                                "vexa-sim set --eeprom 0 IOS1 0x00 0x12 = 0",
+                                                "vexa-sim level 0 IOS0 8 high = 0", "vexa-sim dip-switch 0 B on = 0",
+                                                "vexa-sim load 1 IOS0 = 0", "vexa-sim power-cycle 1 = 0",
+                                                "vexa-sim reset = 0", "VHalGetMaxDevices() = 2",
+                                                "vexa-sim set 0 IOS0 0xF0 6 = -6"}));
 }
 
 TEST(SimCommand, ShowsPowerCyclesAndResets) {
@@ -147,8 +212,7 @@ TEST(SimCommand, ChipCommandsRefuseBadArgumentsAndChangeNothing) {
     for (const auto& [arguments, message] : refusals) {
         const CommandRun result = run(arguments, environment);
         EXPECT_EQ(result.status, kExitUsage) << message;
-        EXPECT_EQ(result.errors.rfind("vexa-sim: " + message + "\nUsage: vexa-sim <command>\n", 0), 0u)
-            << result.errors;
+        EXPECT_EQ(result.errors, "vexa-sim: " + message + "\nTry 'vexa-sim --help'.\n");
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(folder.read("state"), stateBefore);
@@ -186,11 +250,13 @@ TEST(SimCommand, GetReadsAsTheChipAnswersAndSetWritesAsItTakesAWrite) {
     EXPECT_EQ(get({"0", "IOS0", "0xF0"}), "0x80\n");
     EXPECT_EQ(get({"--eeprom", "0", "IOS0", "0xF0"}), "0x03\n");
 
-    // Straight into EEPROM: no page wrap, no write counted, SRAM untouched until a power cycle.
+    // Straight into EEPROM: no page wrap, no write counted, SRAM untouched until a power cycle;
+    // user memory, which has no SRAM, reads the new bytes at once.
     set = run({"set", "--eeprom", "0", "IOS1", "0x3D", "0xAA", "0xBB", "0xCC"}, environment);
     EXPECT_EQ(set.status, kExitOk) << set.errors;
     EXPECT_EQ(set.out, "Board 0 IOS1: 3 bytes written to EEPROM from 0x3D.\n");
     EXPECT_EQ(get({"--eeprom", "0", "IOS1", "0x3D", "3"}), "0xAA 0xBB 0xCC\n");
+    EXPECT_EQ(get({"0", "IOS1", "0x3D", "3"}), "0xAA 0xBB 0xCC\n") << "user memory is EEPROM only";
     EXPECT_EQ(run({"set", "--eeprom", "0", "IOS1", "0xF7", "0"}, environment).status, kExitOk);
     EXPECT_EQ(get({"0", "IOS1", "0xF7"}), "0x01\n");
     EXPECT_EQ(run({"power-cycle", "0"}, environment).status, kExitOk);
@@ -256,28 +322,47 @@ TEST(SimCommand, DumpThenLoadReproducesTheChip) {
     EXPECT_EQ(run({"get", "0", "IOS1", "0xF8"}, fresh).out, run({"get", "0", "IOS1", "0xF8"}, environment).out);
     EXPECT_EQ(run({"dump", "0", "IOS0"}, fresh).out, run({"dump", "0", "IOS0"}, environment).out);
 
-    // Comments and blank lines are allowed; anything else wrong is refused with its line.
+    // Comments and blank lines anywhere, lines in any order, CR LF line ends and a byte-order
+    // mark, as editors and hand-written dumps have them; anything else wrong is refused with
+    // its line.
     const std::string text = dumped.out;
     const auto replaced = [&text](const std::string& from, const std::string& to) {
         std::string result = text;
         result.replace(result.find(from), from.size(), to);
         return result;
     };
-    EXPECT_EQ(run({"load", "0", "IOS1"}, fresh, replaced("chip DS4510\n", "# from a board\n\nchip DS4510\n")).status,
-              kExitOk);
+    const std::string header = "vexa-sim chip dump 1\n";
+    std::string crlf;
+    for (const char c : text) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    for (const std::string& input : {"# from a board\n\n" + text, text.substr(header.size()) + "\n" + header,
+                                     crlf, "\xEF\xBB\xBF" + text}) {
+        const CommandRun accepted = run({"load", "0", "IOS1"}, fresh, input);
+        EXPECT_EQ(accepted.status, kExitOk) << accepted.errors << input;
+        EXPECT_EQ(run({"dump", "0", "IOS1"}, fresh).out, text);
+    }
     const std::string stateBefore = other.read("state");
     const std::vector<std::pair<std::string, std::string>> refusals = {
-        {"", "standard input:1: not a vexa-sim chip dump (it starts \"vexa-sim chip dump 1\")"},
+        {"", "standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")"},
+        {"chip DS4510\n", "standard input: not a vexa-sim chip dump (it has no line \"vexa-sim chip dump 1\")"},
+        {replaced("dump 1", "dump 2"), "standard input:1: a chip dump of version \"2\"; this vexa-sim reads version 1"},
         {replaced("chip DS4510", "chip DS4520"), "standard input holds a DS4520, and board 0 has a DS4510 behind IOS1"},
         {replaced("chip DS4510", "chip DS4530"), "standard input:2: unknown chip \"DS4530\" (DS4510 or DS4520)"},
-        {replaced("sram 0xF0  0C", "sram 0xF0  0G"), "standard input:18: bad number \"0x0G\""},
-        {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad number \"0x100\""},
+        {replaced("sram 0xF0  0C", "sram 0xF0  0G"), "standard input:18: bad byte \"0G\" (two hexadecimal digits)"},
+        {replaced("sram 0xF0  0C", "sram 0xF0  100"), "standard input:18: bad byte \"100\" (two hexadecimal digits)"},
+        {replaced("sram 0xF0  0C 00 00 00 00 01 00 00 00", "sram 0xF0  0C 00 00 00 00 01 00 00 FF"),
+         "standard input:18: register 0xF8 of the DS4510 has no SRAM byte"},
+        {replaced("eeprom 0x80  00", "eeprom 0x80  FF"),
+         "standard input:27: register 0x80 of the DS4510 has no EEPROM byte"},
+        {replaced("eeprom 0xF0  00 00 00 00 00 01 00 00 00 00", "eeprom 0xF0  00 00 00 00 00 01 00 00 00 10"),
+         "standard input:34: the DS4510 comes up with SEE (bit 0x10 of 0xF9) clear"},
         {replaced("sram 0xF0", "sram 0xE0"), "standard input:18: a second or misplaced line \"sram 0xE0\""},
         {replaced("sram 0xF0", "sram 0x08"), "standard input:18: a second or misplaced line \"sram 0x08\""},
         {replaced("eeprom 0x00  00 ", "eeprom 0x00  "), "standard input:19: unexpected line \"eeprom ...\" (chip "
                                                      "<type>, sram|eeprom <address> and 16 bytes, or writes and 32 "
                                                      "counts, each once)"},
-        {replaced("\nwrites", "\n#writes"), "standard input:35: incomplete: a dump has a chip line, 16 sram and 16 "
+        {replaced("\nwrites", "\n#writes"), "standard input: incomplete: a dump has a chip line, 16 sram and 16 "
                                            "eeprom lines and a writes line"},
         {text + "writes" + text.substr(text.rfind(" 0 ")), "standard input:36: unexpected line \"writes ...\" (chip "
                                                            "<type>, sram|eeprom <address> and 16 bytes, or writes "

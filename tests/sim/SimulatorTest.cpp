@@ -473,6 +473,13 @@ TEST_F(SimulatorTest, AStateFromAnotherConfigurationIsSaidOnceUntilReset) {
     EXPECT_EQ(process(otherChip)->loadAll(), true);
     EXPECT_EQ(errors.str(), message);
     errors.str("");
+    // Every board that changed is named, board 1's entries coming first in the state.
+    std::string bothChanged = otherChip + "register 0xF0 0x02\n"; // board 1's DS4520
+    EXPECT_EQ(process(bothChanged)->loadAll(), true);
+    std::string bothMessage = message;
+    bothMessage.replace(bothMessage.find("board 0"), 7, "boards 0 and 1");
+    EXPECT_EQ(errors.str(), bothMessage);
+    errors.str("");
 
     EXPECT_EQ(process(changed)->reset(), kOk);
     EXPECT_EQ(process(changed)->loadAll(), true);
@@ -482,7 +489,7 @@ TEST_F(SimulatorTest, AStateFromAnotherConfigurationIsSaidOnceUntilReset) {
     StateEntry older;
     older.board = 0;
     older.interfaceCode = kIOS0;
-    older.memory.sram[0x00] = 0x55;
+    older.memory.eeprom[0x00] = 0x55;
     folder.write("state", formatState({older}));
     const auto fourth = process(changed);
     ASSERT_EQ(fourth->openBoard(0), kOk);
