@@ -136,6 +136,18 @@ endif()
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 
+if(NOT WIN32 AND CMAKE_CROSSCOMPILING)
+  # Built for another processor: the archives say which, beside the host's
+  # (vexa-gpio-<version>-Linux-aarch64-tool.tar.gz), and the .debs are for its
+  # Debian architecture, which dpkg on the host would not name.
+  set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  else()
+    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+endif()
+
 if(NOT WIN32)
   # Debian: vexa-gpio and vexa-gpio-simulator, under /usr, in the layout described above.
   set(vexa_deb_private lib/vexa-gpio/bin)

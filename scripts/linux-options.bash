@@ -9,3 +9,6 @@ linux_cmake_options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_WERROR=ON -DVEXA
 # need glibc 2.36.
 release_cmake_options=("-DCMAKE_TOOLCHAIN_FILE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/toolchain-debian11-root.cmake"
   -DVEXA_PACK_RELOCATIONS=OFF)
+# The same for Linux on 64-bit ARM, with the root's aarch64 cross compiler.
+release_arm64_cmake_options=("-DCMAKE_TOOLCHAIN_FILE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/toolchain-debian11-root-aarch64.cmake"
+  -DVEXA_PACK_RELOCATIONS=OFF)

@@ -164,11 +164,10 @@ TEST(FileSizeLimit, EndsTheRunAsAFailureThatReleasesTheBoard) {
 // A reader that leaves while the report is written stops the run wherever it happens
 // to be; many runs, so that every place is met, and each must release the board.
 TEST(ReaderThatQuits, NeverKeepsTheBoardFromBeingReleased) {
-    const bool slow = platform().windows || !platform().valgrind.empty();
     const int stopped = platform().windows ? 1 : kReaderGone;
     const std::string stoppedMessage = platform().windows ? platform().lineEnds(kOutputLost) : "";
     const Lines trace = kStart + constructBoard(0) + report(0, 0x752) + releaseBoard(0);
-    for (int attempt = 0; attempt < (slow ? 5 : 50); ++attempt) {
+    for (int attempt = 0; attempt < (platform().slow() ? 5 : 50); ++attempt) {
         Sandbox sandbox;
         Invocation run;
         run.arguments = {"-board", "0", "-get"};

@@ -32,14 +32,21 @@ Platform platformFromEnvironment() {
     Platform platform;
     const std::string name = variable("VEXA_E2E_PLATFORM");
     platform.bin = variable("VEXA_E2E_BIN");
-    if ((name != "linux" && name != "windows" && name != "valgrind") || platform.bin.empty()) {
-        throw std::runtime_error(
-            "set VEXA_E2E_PLATFORM to linux, windows or valgrind and VEXA_E2E_BIN to the build's bin folder");
+    if ((name != "linux" && name != "windows" && name != "valgrind" && name != "linux-arm64") ||
+        platform.bin.empty()) {
+        throw std::runtime_error("set VEXA_E2E_PLATFORM to linux, windows, valgrind or linux-arm64 and VEXA_E2E_BIN "
+                                 "to the build's bin folder");
     }
     if (name == "valgrind") {
         platform.valgrind = variable("VEXA_E2E_VALGRIND");
         if (platform.valgrind.empty()) {
             throw std::runtime_error("set VEXA_E2E_VALGRIND to the valgrind program");
+        }
+    }
+    if (name == "linux-arm64") {
+        platform.qemuRun = variable("VEXA_E2E_QEMU_RUN");
+        if (platform.qemuRun.empty()) {
+            throw std::runtime_error("set VEXA_E2E_QEMU_RUN to the program that runs aarch64 programs under qemu");
         }
     }
     platform.windows = name == "windows";
@@ -81,7 +88,7 @@ std::vector<std::string> baseEnvironment() {
     return environment;
 }
 
-// The command of one run: its launcher, then Wine or valgrind, then the program.
+// The command of one run: its launcher, then Wine, qemu or valgrind, then the program.
 // Valgrind writes to `memcheckLog` in the sandbox, so the program's own streams stay as
 // they are.
 std::vector<std::string> commandLine(const Sandbox& sandbox, const Invocation& run, const std::string& memcheckLog) {
@@ -89,6 +96,9 @@ std::vector<std::string> commandLine(const Sandbox& sandbox, const Invocation& r
     std::vector<std::string> command = run.launcher;
     if (build.windows) {
         command.push_back(build.wineRun.string());
+    }
+    if (!build.qemuRun.empty()) {
+        command.push_back(build.qemuRun.string());
     }
     if (!build.valgrind.empty()) {
         command.insert(command.end(), {build.valgrind.string(), "--tool=memcheck", "--quiet", "--leak-check=full",
@@ -115,9 +125,7 @@ std::vector<std::string> runEnvironment(const Sandbox& sandbox, const Invocation
 }
 
 std::chrono::seconds timeLimit() {
-    // Wine may need to start its server first, which takes seconds; valgrind is slow.
-    const Platform& build = platform();
-    return std::chrono::seconds(build.windows || !build.valgrind.empty() ? 60 : 10);
+    return std::chrono::seconds(platform().slow() ? 60 : 10);
 }
 
 // The machine's configuration, and a trace that starts empty.
@@ -136,6 +144,12 @@ std::string takeMemcheckLog(const Sandbox& sandbox, const std::string& name) {
 }
 
 } // namespace
+
+bool Platform::slow() const {
+    // Wine may need to start its server first, which takes seconds; valgrind and qemu
+    // translate every instruction.
+    return windows || !valgrind.empty() || !qemuRun.empty();
+}
 
 std::string Platform::toolFile() const {
     return windows ? "vexa-gpio.exe" : "vexa-gpio";

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the real tool against the simulated hardware library, each run in a fresh
-// temporary folder, on Linux or under Wine, and checks everything it did: standard
+// temporary folder, on Linux, under Wine or under qemu, and checks everything it did: standard
 // output, standard error, exit status and the library's trace.
 
 #include "Process.h"
@@ -14,15 +14,21 @@ namespace vexa::e2e {
 
 namespace fs = std::filesystem;
 
-// The build under test, from the environment: VEXA_E2E_PLATFORM (linux, windows or
-// valgrind), VEXA_E2E_BIN (its bin folder), for windows VEXA_E2E_WINE_RUN (the wrapper
-// that runs a Windows program under Wine), and for valgrind, which is the Linux build
-// with every program run under valgrind's memcheck, VEXA_E2E_VALGRIND (valgrind itself).
+// The build under test, from the environment: VEXA_E2E_PLATFORM (linux, windows,
+// valgrind or linux-arm64), VEXA_E2E_BIN (its bin folder), for windows VEXA_E2E_WINE_RUN
+// (the wrapper that runs a Windows program under Wine), for valgrind, which is the Linux
+// build with every program run under valgrind's memcheck, VEXA_E2E_VALGRIND (valgrind
+// itself), and for linux-arm64, a Linux build for 64-bit ARM, VEXA_E2E_QEMU_RUN (the
+// wrapper that runs such a program under qemu).
 struct Platform {
     bool windows = false;
     fs::path bin;
     fs::path wineRun;
     fs::path valgrind;
+    fs::path qemuRun;
+
+    // Its programs start and run many times slower than a native Linux one.
+    bool slow() const;
 
     std::string toolFile() const;
     std::string simulatorCommandFile() const; // vexa-sim
