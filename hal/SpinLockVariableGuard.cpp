@@ -10,6 +10,9 @@ namespace {
 void pauseHint() {
 #if defined(__x86_64__) || defined(__i386__)
     _mm_pause();
+#elif defined(__aarch64__)
+    // The processor's own spin-wait hint, as pause is on x86.
+    __asm__ __volatile__("yield");
 #endif
 }
 } // namespace
