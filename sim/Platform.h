@@ -1,6 +1,9 @@
 #pragma once
 // The operating-system services the simulator needs, for Linux and Windows alike:
 // cross-process file locks, atomic file replacement, one-call appends, default paths.
+// Every path and variable's value here is UTF-8 text; on Windows it is handed to the
+// system's wide functions, so neither the host program's code page nor its manifest
+// decides which letters a user's folder may have.
 
 #include <chrono>
 #include <cstdint>
@@ -91,5 +94,11 @@ extern const char kStateHomeVariables[];
 
 // An environment variable's value; empty when unset.
 std::string environmentValue(const char* name);
+
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back, for the system's wide functions.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& utf16);
+#endif
 
 } // namespace vexa::sim

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -273,6 +274,11 @@ void syncFolder(const std::string& path) {
     }
 }
 } // namespace detail
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
 
 std::string defaultStatePath() {
     const std::string stateHome = environmentValue("XDG_STATE_HOME");
