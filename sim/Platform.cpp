@@ -28,7 +28,7 @@ void refuse(const std::string& path, const std::string& why) {
 
 } // namespace detail
 
-FileLock::FileLock(const std::string& path, Unlocked) : filePath(path) {
+FileLock::FileLock(const std::string& path, Unlocked) : filePath(followLinks(path)) {
     detail::createParentFolders(path);
     open();
 }

@@ -98,6 +98,11 @@ std::optional<long> FileLock::holder(const std::string&) {
 }
 
 std::string followLinks(const std::string& path) {
+    // Refused here, before a lock file is made beside a folder.
+    const DWORD attributes = attributesOf(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        refuse(path, kNotRegular);
+    }
     return path;
 }
 
