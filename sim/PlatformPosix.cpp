@@ -170,6 +170,15 @@ void pushNames(const std::string& path, std::vector<std::string>& names) {
     names.insert(names.end(), ahead.rbegin(), ahead.rend());
 }
 
+// `path` with every name still to walk appended, taken off `names`.
+std::string withTheRest(std::string path, std::vector<std::string>& names) {
+    while (!names.empty()) {
+        path = joined(path, names.back());
+        names.pop_back();
+    }
+    return path;
+}
+
 struct Followed {
     std::string path;
     // A link in /proc names something this process has open; the kernel follows it
@@ -193,11 +202,7 @@ Followed follow(const std::string& path) {
                 failWith("cannot check", candidate, lastError());
             }
             // Nothing lies below a name that does not exist: no link to follow there.
-            resolved = candidate;
-            while (!names.empty()) {
-                resolved = joined(resolved, names.back());
-                names.pop_back();
-            }
+            resolved = withTheRest(candidate, names);
             break;
         }
         if (!S_ISLNK(entry.st_mode)) {
@@ -214,12 +219,7 @@ Followed follow(const std::string& path) {
             refuse(candidate, why);
         }
         if (system.f_type == kProcFileSystem) {
-            std::string rest = candidate;
-            while (!names.empty()) {
-                rest = joined(rest, names.back());
-                names.pop_back();
-            }
-            return {rest, true};
+            return {withTheRest(candidate, names), true};
         }
         if (++links > kMaxLinks) {
             failWith("cannot open", path, std::error_code(ELOOP, std::generic_category()));
