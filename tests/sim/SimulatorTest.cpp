@@ -20,6 +20,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -464,6 +465,35 @@ TEST_F(SimulatorTest, OnlyTrustedLinksAreFollowedAndNothingIsMadeThroughADanglin
         EXPECT_EQ(folder.read(std::string(c.name) + "/victim"), victimText) << c.name;
         EXPECT_EQ(listing(), before) << c.name << ": made something";
     }
+}
+
+// In a sticky folder anyone may write, even root's link is followed only by root or
+// the folder's owner: another user who follows it may be led where the folder's
+// owner never meant.
+TEST_F(SimulatorTest, RootsLinkInAnotherUsersStickyFolderIsNotFollowedByAThirdUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can make a link of root's in another user's folder";
+    }
+    constexpr uid_t kFolderOwner = kAnotherUser - 1;
+    const std::string shared = folder.file("shared");
+    shareFolder(shared, 01777, kFolderOwner);
+    folder.write("victim", formatState({}));
+    makeLink(folder.file("victim"), shared + "/state", 0);
+    // The follower is a third user, in a child process of its own.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::ostringstream childErrors;
+        const bool dropped = setresgid(kAnotherUser, kAnotherUser, kAnotherUser) == 0 &&
+                             setresuid(kAnotherUser, kAnotherUser, kAnotherUser) == 0;
+        Simulator sim(configFrom(kMachine), shared + "/state", childErrors);
+        const bool refused = sim.openBoard(0) == kStateFailure &&
+                             childErrors.str().find(shared + "/state: a link in a sticky folder") != std::string::npos;
+        _exit(dropped && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "followed by a third user";
 }
 #endif
 
