@@ -2,7 +2,6 @@
 
 #include "PlatformDetail.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -16,10 +15,10 @@ void failWith(const std::string& what, const std::string& path, const std::error
 }
 
 void createParentFolders(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::filesystem::path parent = std::filesystem::u8path(path).parent_path();
     std::error_code error;
     if (!parent.empty() && !std::filesystem::create_directories(parent, error) && error) {
-        failWith("cannot create the folder", parent.string(), error);
+        failWith("cannot create the folder", parent.u8string(), error);
     }
 }
 
@@ -29,7 +28,7 @@ void refuse(const std::string& path, const std::string& why) {
 
 } // namespace detail
 
-FileLock::FileLock(const std::string& path, Unlocked) : filePath(path) {
+FileLock::FileLock(const std::string& path, Unlocked) : filePath(followLinks(path)) {
     detail::createParentFolders(path);
     open();
 }
@@ -51,11 +50,6 @@ std::unique_ptr<FileLock> FileLock::within(const std::string& path, std::chrono:
         std::this_thread::sleep_for(kPollInterval);
     }
     return lock;
-}
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
 }
 
 void replaceFile(const std::string& path, const std::string& contents) {

@@ -1,6 +1,9 @@
 #pragma once
 // The operating-system services the simulator needs, for Linux and Windows alike:
 // cross-process file locks, atomic file replacement, one-call appends, default paths.
+// Every path and variable's value here is UTF-8 text; on Windows it is handed to the
+// system's wide functions, so neither the host program's code page nor its manifest
+// decides which letters a user's folder may have.
 
 #include <chrono>
 #include <cstdint>
@@ -12,7 +15,8 @@ namespace vexa::sim {
 
 // An exclusive lock on a file, created (with its folders) when missing, held until the
 // object is destroyed or the process ends. The constructor waits while another process,
-// or another FileLock in this one, holds the lock. Throws std::runtime_error.
+// or another FileLock in this one, holds the lock. The path is taken as followLinks
+// takes it. Throws std::runtime_error.
 class FileLock {
 public:
     explicit FileLock(const std::string& path);
@@ -51,10 +55,13 @@ private:
 #endif
 };
 
-// The file that `path` names once every symbolic link is followed (Linux; elsewhere
-// `path` itself): a link's target, even one that does not exist yet. Throws
-// std::runtime_error naming the path for a loop of links, and for a link to anything
-// but a regular file (a device, a folder).
+// The file that `path` names once every symbolic link in it is followed (Linux;
+// elsewhere `path` itself): a link's target, even one that does not exist yet. A link
+// is followed only when it belongs to root or this process's effective user, and, in
+// a sticky folder anyone may write, to this user or the folder's owner; a link in a
+// folder others may write must not be dangling, so nothing is made through it. Throws
+// std::runtime_error naming the path or the link for a refused link, a loop of links,
+// and for anything but a regular file (a device, a FIFO, a folder).
 std::string followLinks(const std::string& path);
 
 // Files the simulator reads are never larger than this.
@@ -78,7 +85,8 @@ void requireWritable(const std::string& path);
 // writers of the file out. Throws std::runtime_error.
 void replaceFile(const std::string& path, const std::string& contents);
 
-// Appends `text` with a single write, creating the file when missing. Throws
+// Appends `text` with a single write, creating the file when missing, through the
+// links that followLinks follows only. A device or a FIFO is written as it is. Throws
 // std::runtime_error.
 void appendToFile(const std::string& path, const std::string& text);
 
@@ -91,5 +99,11 @@ extern const char kStateHomeVariables[];
 
 // An environment variable's value; empty when unset.
 std::string environmentValue(const char* name);
+
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back, for the system's wide functions.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& utf16);
+#endif
 
 } // namespace vexa::sim

@@ -4,13 +4,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -37,10 +40,11 @@ bool isReadOnly(const std::string& file, const struct stat& status) {
 } // namespace
 
 void FileLock::open() {
-    descriptor = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // The path was judged when the lock was made: a link put there since is not followed.
+    descriptor = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
         // A folder that became read-only still has the lock files of earlier runs.
-        descriptor = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC);
+        descriptor = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     }
     if (descriptor < 0) {
         failWith("cannot open the lock file", filePath, lastError());
@@ -118,30 +122,145 @@ std::optional<long> FileLock::holder(const std::string& path) {
     return std::nullopt;
 }
 
-std::string followLinks(const std::string& path) {
-    constexpr int kMaxLinks = 40; // as many as the kernel follows in one path
-    std::filesystem::path current = path;
-    for (int followed = 0; followed <= kMaxLinks; ++followed) {
-        struct stat status {};
-        if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            // Refused here, before a lock file is made beside a device.
-            if (followed > 0 && stat(current.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-                refuse(path, kNotRegular);
+namespace {
+
+constexpr int kMaxLinks = 40; // as many as the kernel follows in one path
+constexpr long kProcFileSystem = 0x9fa0;
+
+const char kOthersLink[] = "a link of another user: not followed";
+const char kSharedFolderLink[] =
+    "a link in a sticky folder anyone may write, made by neither you nor the folder's owner: not followed";
+const char kDanglingLink[] = "a dangling link in a folder others may write: nothing is made through it";
+
+bool othersMayWrite(const struct stat& folder) {
+    return (folder.st_mode & S_IWOTH) != 0;
+}
+
+// Root and this process's effective user are trusted, and in a sticky folder anyone
+// may write only the follower and the folder's owner, as the kernel's
+// protected_symlinks has it (which many systems leave off). Null when it may be followed.
+const char* linkRefusal(const struct stat& link, const struct stat& folder) {
+    const uid_t self = geteuid();
+    if (link.st_uid != 0 && link.st_uid != self) {
+        return kOthersLink;
+    }
+    if ((folder.st_mode & S_ISVTX) != 0 && othersMayWrite(folder) && link.st_uid != self &&
+        link.st_uid != folder.st_uid) {
+        return kSharedFolderLink;
+    }
+    return nullptr;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name; // relative to the current folder
+    }
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Pushes the names of `path` so that the first is taken first.
+void pushNames(const std::string& path, std::vector<std::string>& names) {
+    std::vector<std::string> ahead;
+    std::istringstream parts(path);
+    for (std::string name; std::getline(parts, name, '/');) {
+        if (!name.empty() && name != ".") {
+            ahead.push_back(name);
+        }
+    }
+    names.insert(names.end(), ahead.rbegin(), ahead.rend());
+}
+
+// `path` with every name still to walk appended, taken off `names`.
+std::string withTheRest(std::string path, std::vector<std::string>& names) {
+    while (!names.empty()) {
+        path = joined(path, names.back());
+        names.pop_back();
+    }
+    return path;
+}
+
+struct Followed {
+    std::string path;
+    // A link in /proc names something this process has open; the kernel follows it
+    // from there on, as its target may be no path (a pipe, say).
+    bool byKernel = false;
+};
+
+// Walks `path` one name at a time, judging each link before it is followed.
+Followed follow(const std::string& path) {
+    std::vector<std::string> names;
+    pushNames(path, names);
+    std::string resolved = !path.empty() && path[0] == '/' ? "/" : "";
+    std::string linkInOpenFolder;
+    int links = 0;
+    while (!names.empty()) {
+        const std::string candidate = joined(resolved, names.back());
+        names.pop_back();
+        struct stat entry {};
+        if (lstat(candidate.c_str(), &entry) != 0) {
+            if (errno != ENOENT && errno != ENOTDIR) {
+                failWith("cannot check", candidate, lastError());
             }
-            return current.string(); // the file, or where it will be
+            // Nothing lies below a name that does not exist: no link to follow there.
+            resolved = withTheRest(candidate, names);
+            break;
+        }
+        if (!S_ISLNK(entry.st_mode)) {
+            resolved = candidate;
+            continue;
+        }
+        const std::string folderPath = resolved.empty() ? "." : resolved;
+        struct stat folder {};
+        struct statfs system {};
+        if (stat(folderPath.c_str(), &folder) != 0 || statfs(folderPath.c_str(), &system) != 0) {
+            failWith("cannot check", folderPath, lastError());
+        }
+        if (const char* why = linkRefusal(entry, folder)) {
+            refuse(candidate, why);
+        }
+        if (system.f_type == kProcFileSystem) {
+            return {withTheRest(candidate, names), true};
+        }
+        if (++links > kMaxLinks) {
+            failWith("cannot open", path, std::error_code(ELOOP, std::generic_category()));
         }
         std::error_code error;
-        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        const std::string target = std::filesystem::read_symlink(candidate, error).string();
         if (error) {
-            failWith("cannot read the link", current.string(), error);
+            failWith("cannot read the link", candidate, error);
         }
-        current = target.is_absolute() ? target : current.parent_path() / target;
+        if (othersMayWrite(folder)) {
+            linkInOpenFolder = candidate;
+        }
+        if (!target.empty() && target[0] == '/') {
+            resolved = "/";
+        }
+        pushNames(target, names);
     }
-    failWith("cannot open", path, std::error_code(ELOOP, std::generic_category()));
+    struct stat file {};
+    if (!linkInOpenFolder.empty() && lstat(resolved.c_str(), &file) != 0 && errno == ENOENT) {
+        refuse(linkInOpenFolder, kDanglingLink);
+    }
+    return {resolved, false};
+}
+
+} // namespace
+
+std::string followLinks(const std::string& path) {
+    const Followed followed = follow(path);
+    // Refused here, before a lock file is made beside a device, a FIFO or a folder.
+    struct stat status {};
+    if (stat(followed.path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        refuse(path, kNotRegular);
+    }
+    return followed.path;
 }
 
 void appendToFile(const std::string& path, const std::string& text) {
-    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A link put in the judged file's place meanwhile is not followed.
+    const Followed followed = follow(path);
+    const int file = open(followed.path.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | (followed.byKernel ? 0 : O_NOFOLLOW), 0644);
     if (file < 0) {
         failWith("cannot open", path, lastError());
     }
@@ -273,6 +392,11 @@ void syncFolder(const std::string& path) {
     }
 }
 } // namespace detail
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
 
 std::string defaultStatePath() {
     const std::string stateHome = environmentValue("XDG_STATE_HOME");

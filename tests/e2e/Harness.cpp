@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -115,9 +116,17 @@ std::vector<std::string> commandLine(const Sandbox& sandbox, const Invocation& r
 std::vector<std::string> runEnvironment(const Sandbox& sandbox, const Invocation& run) {
     const Platform& build = platform();
     std::vector<std::string> environment = baseEnvironment();
-    environment.push_back("VEXA_SIM_CONFIG=" + build.environmentPath(sandbox.path("sim.conf")));
-    environment.push_back("VEXA_SIM_STATE=" + build.environmentPath(sandbox.path("sim.state")));
-    environment.push_back("VEXA_SIM_TRACE=" + build.environmentPath(sandbox.path("sim.trace")));
+    const auto given = [&](const std::string& name) {
+        return std::any_of(run.environment.begin(), run.environment.end(),
+                           [&](const auto& variable) { return variable.first == name; });
+    };
+    for (const auto& [name, file] : {std::pair<std::string, std::string>{"VEXA_SIM_CONFIG", "sim.conf"},
+                                     {"VEXA_SIM_STATE", "sim.state"},
+                                     {"VEXA_SIM_TRACE", "sim.trace"}}) {
+        if (!given(name)) {
+            environment.push_back(name + "=" + build.environmentPath(sandbox.path(file)));
+        }
+    }
     for (const auto& [name, value] : run.environment) {
         environment.push_back(name + "=" + value);
     }

@@ -95,8 +95,8 @@ constexpr int kMemcheckErrorStatus = 99;
 
 // Runs the tool (or another program of the build) once in `sandbox`. The simulator's
 // files are in the sandbox: sim.conf, sim.state, and sim.trace, which holds the calls
-// of this run only. No VEXADIR5*, VEXA_SIM_* or VEXA_GPIO_* variable is passed on
-// unless given.
+// of this run only, unless the run's environment names others. No VEXADIR5*,
+// VEXA_SIM_* or VEXA_GPIO_* variable is passed on unless given.
 Outcome runTool(const Sandbox& sandbox, const Invocation& run);
 
 // Starts every run at once in `sandbox`, on the simulated machine `config` (the runs'

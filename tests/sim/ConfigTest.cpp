@@ -1,10 +1,19 @@
 #include "sim/Config.h"
+#include "sim/Platform.h"
 
 #include "SimTestSupport.h"
+#include "support/Environment.h"
 #include "support/Refusal.h"
 #include "support/Text.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace vexa::sim {
 namespace {
@@ -163,6 +172,62 @@ TEST(Config, EnvironmentNamesTheFileAndTheFailingCall) {
     environment.configPath = folder.file("missing.conf");
     const std::string refusal = vexa::test::refusalOf<ConfigError>([&] { loadConfig(environment); });
     EXPECT_TRUE(vexa::test::startsWith(refusal, environment.configPath + ": cannot open: ")) << refusal;
+}
+
+// Sets the variable from UTF-8 text, as Unicode on Windows whatever the test's code
+// page; empty removes it.
+void setUnicodeVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(widen(name).c_str(), value.empty() ? nullptr : widen(value).c_str());
+#else
+    vexa::test::setVariable(name, value.empty() ? nullptr : value.c_str());
+#endif
+}
+
+struct UserFolderCase {
+    std::vector<std::pair<const char*, std::string>> variables;
+    std::string statePath;
+};
+
+// A user's folder often has letters beyond ASCII: the paths must come out whole, as
+// UTF-8, from the variables, the default state's among them.
+TEST(Config, PathsFromTheEnvironmentKeepEveryLetter) {
+#ifdef _WIN32
+    const UserFolderCase cases[] = {
+        {{{"LOCALAPPDATA", "C:\\Users\\José\\AppData\\Local"}, {"VEXA_SIM_STATE", ""}},
+         "C:\\Users\\José\\AppData\\Local\\vexa-sim\\state"},
+        {{{"LOCALAPPDATA", ""}, {"USERPROFILE", "C:\\Users\\Юлия"}, {"VEXA_SIM_STATE", ""}},
+         "C:\\Users\\Юлия\\AppData\\Local\\vexa-sim\\state"},
+        {{{"VEXA_SIM_STATE", "D:\\Юлия\\state"}}, "D:\\Юлия\\state"},
+    };
+#else
+    const UserFolderCase cases[] = {
+        {{{"XDG_STATE_HOME", "/home/José/.local/state"}, {"VEXA_SIM_STATE", ""}},
+         "/home/José/.local/state/vexa-sim/state"},
+        {{{"XDG_STATE_HOME", ""}, {"HOME", "/home/Юлия"}, {"VEXA_SIM_STATE", ""}},
+         "/home/Юлия/.local/state/vexa-sim/state"},
+        {{{"VEXA_SIM_STATE", "/srv/Юлия/state"}}, "/srv/Юлия/state"},
+    };
+#endif
+    const char* const others[] = {"VEXA_SIM_CONFIG", "VEXA_SIM_TRACE"};
+    for (const UserFolderCase& c : cases) {
+        std::vector<std::pair<const char*, std::string>> saved;
+        for (const auto& [name, value] : c.variables) {
+            saved.emplace_back(name, environmentValue(name));
+            setUnicodeVariable(name, value);
+        }
+        for (const char* name : others) {
+            saved.emplace_back(name, environmentValue(name));
+            setUnicodeVariable(name, c.statePath + "." + name);
+        }
+        const SimEnvironment environment = SimEnvironment::fromProcess();
+        EXPECT_EQ(environment.statePath, c.statePath);
+        EXPECT_EQ(environment.configPath, c.statePath + ".VEXA_SIM_CONFIG");
+        EXPECT_EQ(environment.tracePath, c.statePath + ".VEXA_SIM_TRACE");
+        for (const auto& [name, value] : saved) {
+            setUnicodeVariable(name, value);
+        }
+    }
 }
 
 } // namespace

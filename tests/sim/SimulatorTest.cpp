@@ -1,21 +1,26 @@
 #include "sim/Simulator.h"
 
 #include "sim/Platform.h"
+#include "sim/Trace.h"
 
 #include "SimTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -232,6 +237,9 @@ TEST_F(SimulatorTest, StateAndConfigurationMustBeSmallRegularFiles) {
             errors.str("");
             EXPECT_EQ(sim.reset(), kStateFailure) << c.name << ": replaced";
             EXPECT_EQ(errors.str(), "vexa-sim: " + state + ": " + c.problem + "\n");
+            // Refused before anything is made beside it.
+            EXPECT_FALSE(std::filesystem::exists(state + ".lock")) << c.name;
+            EXPECT_FALSE(std::filesystem::exists(state + ".board0.lock")) << c.name;
         }
 
         SimEnvironment environment;
@@ -360,6 +368,134 @@ TEST_F(SimulatorTest, ALinkedStateFileIsFollowedForReadingSavingAndLocking) {
     EXPECT_EQ(errors.str(), "vexa-sim: " + folder.file("loop") + ": cannot open: Too many levels of symbolic links\n");
 #endif
 }
+
+#ifndef _WIN32
+constexpr uid_t kAnotherUser = 65534;
+
+// A folder of the test's, with `mode` (sticky, writable by others), and its owner.
+void shareFolder(const std::string& folder, mode_t mode, uid_t owner) {
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(chmod(folder.c_str(), mode), 0);
+    ASSERT_EQ(chown(folder.c_str(), owner, owner), 0);
+}
+
+void makeLink(const std::string& target, const std::string& link, uid_t owner) {
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
+}
+
+struct LinkCase {
+    const char* name;
+    bool needsRoot; // to give a link to another user
+    // Lays out the folder `root`; returns the state and trace path, and the link
+    // that is refused (empty: followed).
+    std::function<std::pair<std::string, std::string>(const std::string& root)> layout;
+};
+
+// Another user's link, or one in a folder others may write that leads nowhere yet, is
+// never followed: nothing is read, written or created through it, and nothing beside
+// its target. A link the user made, or root, is followed.
+TEST_F(SimulatorTest, OnlyTrustedLinksAreFollowedAndNothingIsMadeThroughADanglingOne) {
+    const LinkCase cases[] = {
+        {"another_users_link_in_a_sticky_folder", true,
+         [](const std::string& root) {
+             shareFolder(root + "/tmp", 01777, 0);
+             makeLink(root + "/victim", root + "/tmp/file", kAnotherUser);
+             return std::pair(root + "/tmp/file", root + "/tmp/file");
+         }},
+        {"another_users_dangling_link", true,
+         [](const std::string& root) {
+             makeLink(root + "/made", root + "/file", kAnotherUser);
+             return std::pair(root + "/file", root + "/file");
+         }},
+        {"another_users_link_as_a_folder", true,
+         [](const std::string& root) {
+             shareFolder(root + "/tmp", 01777, 0);
+             makeLink(root, root + "/tmp/folder", kAnotherUser);
+             return std::pair(root + "/tmp/folder/victim", root + "/tmp/folder");
+         }},
+        {"own_dangling_link_in_a_folder_others_may_write", false,
+         [](const std::string& root) {
+             shareFolder(root + "/tmp", 01777, geteuid());
+             makeLink(root + "/made", root + "/tmp/file", geteuid());
+             return std::pair(root + "/tmp/file", root + "/tmp/file");
+         }},
+        {"own_link_in_a_sticky_folder", false,
+         [](const std::string& root) {
+             shareFolder(root + "/tmp", 01777, geteuid() == 0 ? kAnotherUser : geteuid());
+             makeLink(root + "/victim", root + "/tmp/file", geteuid());
+             return std::pair(root + "/tmp/file", std::string());
+         }},
+    };
+    for (const LinkCase& c : cases) {
+        if (c.needsRoot && geteuid() != 0) {
+            std::cout << "[  SKIPPED ] " << c.name << ": only root can give a link to another user\n";
+            continue;
+        }
+        const std::string root = folder.file(c.name);
+        std::filesystem::create_directory(root);
+        const std::string victimText = formatState({}) + "# kept\n";
+        std::ofstream(root + "/victim") << victimText;
+        const auto [path, refused] = c.layout(root);
+        const auto listing = [&] {
+            std::vector<std::string> names;
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+                names.push_back(entry.path().string());
+            }
+            std::sort(names.begin(), names.end());
+            return names;
+        };
+        const std::vector<std::string> before = listing();
+
+        errors.str("");
+        Simulator sim(configFrom(kMachine), path, errors);
+        TraceFile trace(path, errors);
+        if (refused.empty()) {
+            EXPECT_EQ(sim.reset(), kOk) << c.name << ": " << errors.str();
+            EXPECT_EQ(sim.openBoard(0), kOk) << c.name << ": " << errors.str();
+            EXPECT_NE(folder.read(std::string(c.name) + "/victim"), victimText) << c.name << ": not saved";
+            EXPECT_TRUE(std::filesystem::exists(root + "/victim.board0.lock")) << c.name;
+            continue;
+        }
+        EXPECT_EQ(sim.openBoard(0), kStateFailure) << c.name;
+        EXPECT_EQ(sim.reset(), kStateFailure) << c.name;
+        trace.append("VHalGetMaxDevices() = 2");
+        EXPECT_NE(errors.str().find("vexa-sim: " + refused + ": "), std::string::npos) << c.name << ": " << errors.str();
+        EXPECT_NE(errors.str().find("vexa-sim: trace: " + refused + ": "), std::string::npos) << c.name;
+        EXPECT_EQ(folder.read(std::string(c.name) + "/victim"), victimText) << c.name;
+        EXPECT_EQ(listing(), before) << c.name << ": made something";
+    }
+}
+
+// In a sticky folder anyone may write, even root's link is followed only by root or
+// the folder's owner: another user who follows it may be led where the folder's
+// owner never meant.
+TEST_F(SimulatorTest, RootsLinkInAnotherUsersStickyFolderIsNotFollowedByAThirdUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can make a link of root's in another user's folder";
+    }
+    constexpr uid_t kFolderOwner = kAnotherUser - 1;
+    const std::string shared = folder.file("shared");
+    shareFolder(shared, 01777, kFolderOwner);
+    folder.write("victim", formatState({}));
+    makeLink(folder.file("victim"), shared + "/state", 0);
+    // The follower is a third user, in a child process of its own.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::ostringstream childErrors;
+        const bool dropped = setresgid(kAnotherUser, kAnotherUser, kAnotherUser) == 0 &&
+                             setresuid(kAnotherUser, kAnotherUser, kAnotherUser) == 0;
+        Simulator sim(configFrom(kMachine), shared + "/state", childErrors);
+        const bool refused = sim.openBoard(0) == kStateFailure &&
+                             childErrors.str().find(shared + "/state: a link in a sticky folder") != std::string::npos;
+        _exit(dropped && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "followed by a third user";
+}
+#endif
 
 TEST_F(SimulatorTest, ALeftOverTemporaryThatIsNoFileIsRefusedByName) {
     std::filesystem::create_directory(folder.file("state.tmp"));

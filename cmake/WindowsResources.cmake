@@ -1,0 +1,35 @@
+# vexa_add_windows_resources(<target> <description>)
+# Gives a Windows program or DLL the project's version resource, so that Explorer's
+# Properties say what the file is and which version; a program also gets the
+# application manifest: run as the user who started it, the supported versions of
+# Windows, and UTF-8 as its code page. Nothing elsewhere.
+function(vexa_add_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE vexa_licence LIMIT_COUNT 1)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE vexa_copyright REGEX "^Copyright ")
+  string(REGEX REPLACE "^Copyright \\(c\\) [0-9]+ " "" VEXA_RC_COMPANY "${vexa_copyright}")
+  set(VEXA_RC_COPYRIGHT "${vexa_copyright}; ${vexa_licence}")
+  set(VEXA_RC_NAME ${target})
+  set(VEXA_RC_DESCRIPTION "${description}")
+  # For the test that reads the resource back.
+  set_target_properties(${target} PROPERTIES VEXA_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(VEXA_RC_FILE ${target}${CMAKE_EXECUTABLE_SUFFIX})
+    set(VEXA_RC_FILE_TYPE VFT_APP)
+    set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+    configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/windows-program.manifest.in ${manifest} @ONLY)
+    set(VEXA_RC_MANIFEST_LINE "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"${manifest}\"")
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${manifest})
+  else()
+    # A DLL runs in its host's process, under the host's manifest.
+    set(VEXA_RC_FILE ${CMAKE_SHARED_LIBRARY_PREFIX}${target}${CMAKE_SHARED_LIBRARY_SUFFIX})
+    set(VEXA_RC_FILE_TYPE VFT_DLL)
+    set(VEXA_RC_MANIFEST_LINE "")
+  endif()
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/windows-resources.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
