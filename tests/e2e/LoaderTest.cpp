@@ -191,9 +191,9 @@ const LoaderCase kLoaderCases[] = {
      kBoard2Used,
      kWalkToInstall + steps({"load ok"}) + entryPointLines()},
     {"VEXADIR5_64", "elsewhere", Library::Missing, {{"VEXADIR5_64", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/install"}) + kInstallFromEnvironment},
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/install\""}) + kInstallFromEnvironment},
     {"VEXADIR5", "elsewhere", Library::Missing, {{"VEXADIR5", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5=@SANDBOX@/install"}) +
+     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5=\"@SANDBOX@/install\""}) +
          kInstallFromEnvironment},
     {"VEXADIR5_64_wins_over_VEXADIR5",
      "elsewhere",
@@ -242,8 +242,20 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/two\nlines"}},
      kUseBoard2,
      kNoLibrary,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/two\\nlines", "directory @SANDBOX@/two\\nlines",
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/two\\nlines\"", "directory @SANDBOX@/two\\nlines",
                                  "library @SANDBOX@/two\\nlines@SEP@bin@SEP@@HAL@"}) +
+         kLoadFailed},
+    // A variable's value in quotes, so that blanks at its ends show; control characters
+    // and quotes escaped, so that none reaches a terminal or reads as the tool's own.
+    {"directory_with_control_characters_quotes_and_a_trailing_blank",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/tab\there\x1b[0m \"q\" "}},
+     kUseBoard2,
+     kNoLibrary,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" \"",
+                                 "directory @SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" ",
+                                 "library @SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" @SEP@bin@SEP@@HAL@"}) +
          kLoadFailed},
     {"directory_of_2000_characters",
      "elsewhere",
@@ -253,8 +265,8 @@ const LoaderCase kLoaderCases[] = {
      kNoLibrary,
      // The variable whole, the directory cut to the buffer, and no library path.
      kWalkFromElsewhere +
-         steps({"env VEXADIR5_64=@SANDBOX@/install/" + std::string(2000, 'd'), "directory @SANDBOX@/install/d*",
-                "library does not fit in 1023 bytes"})},
+         steps({"env VEXADIR5_64=\"@SANDBOX@/install/" + std::string(2000, 'd') + "\"",
+                "directory @SANDBOX@/install/d*", "library does not fit in 1023 bytes"})},
 };
 
 std::string loaderCaseName(const testing::TestParamInfo<LoaderCase>& info) {
