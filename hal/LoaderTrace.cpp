@@ -72,8 +72,8 @@ bool isAbsolute(const char* path) {
 // The file only if it is a regular file reached through entries the tool trusts, as
 // the library is. A FIFO or a device is refused before it is opened (opening some
 // devices does something, and a FIFO without a reader would hold the tool up for
-// ever). A file that does not exist yet is created, but never through a link into a
-// folder others may write, where anyone could have chosen the name it creates.
+// ever). A file that does not exist yet is created, but never through a link in or
+// into a folder others may write, where anyone could have chosen the name it creates.
 FileHandle openForAppending(const char* path) {
     const TrustedPath target = walkTrusted(path, true);
     if (!target.reached()) {
@@ -85,7 +85,8 @@ FileHandle openForAppending(const char* path) {
         if (S_ISREG(target.status.st_mode)) {
             file = openat(target.folder.get(), target.name.c_str(), kAppend);
         }
-    } else if (!target.throughLink || !trust::othersMayWrite(target.folderStatus, trust::systemGroupFacts)) {
+    } else if (!target.throughLink ||
+               (!target.linkInSharedFolder && !trust::othersMayWrite(target.folderStatus, trust::systemGroupFacts))) {
         file = openat(target.folder.get(), target.name.c_str(), kAppend | O_CREAT | O_EXCL, 0666);
     }
     struct stat status {};

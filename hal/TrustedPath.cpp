@@ -149,6 +149,11 @@ private:
             return fail(length < 0 ? errno : EAGAIN); // changed while it was read
         }
         const std::string text(target.data(), static_cast<std::size_t>(length));
+        if (inLastName) {
+            result.throughLink = true;
+            result.linkInSharedFolder =
+                result.linkInSharedFolder || trust::othersMayWrite(top().status, trust::systemGroupFacts);
+        }
         if (!text.empty() && text[0] == '/') {
             folders.resize(1);
         }
@@ -157,7 +162,6 @@ private:
         if (pending.empty()) {
             return fail(ENOENT);
         }
-        result.throughLink = result.throughLink || inLastName;
         return true;
     }
 

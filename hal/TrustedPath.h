@@ -50,7 +50,8 @@ struct TrustedPath {
     Descriptor entry;      // it, unless it does not exist
     struct stat status {}; // its status, when it exists
     struct stat folderStatus {};
-    bool throughLink = false; // the last name was a link
+    bool throughLink = false;         // the last name was a link
+    bool linkInSharedFolder = false;  // ... followed from a folder others may write
 
     // Why the walk stopped: a reason of the trust rules, naming the entry at fault,
     // or else the system's error number; neither is set when it reached the end.

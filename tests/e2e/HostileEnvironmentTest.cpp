@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <elf.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -358,6 +359,24 @@ std::string libraryWithZeroTail(CopyStopped stopped) {
     return bytes;
 }
 
+#if defined(__aarch64__)
+constexpr Elf64_Half kAnotherMachine = EM_X86_64;
+const char kBuiltForAnotherMachine[] = ": built for x86-64, not aarch64";
+#else
+constexpr Elf64_Half kAnotherMachine = EM_AARCH64;
+const char kBuiltForAnotherMachine[] = ": built for aarch64, not x86-64";
+#endif
+
+// The real library, marked as built for a machine other than the tool's.
+std::string libraryForAnotherMachine() {
+    std::string bytes = fileText(platform().bin / platform().halFile());
+    Elf64_Ehdr header{};
+    std::memcpy(&header, bytes.data(), sizeof header);
+    header.e_machine = kAnotherMachine;
+    std::memcpy(bytes.data(), &header, sizeof header);
+    return bytes;
+}
+
 // The damage is that of an ELF file, and the system loader that would fault on it is Linux's.
 const OnePlatform kElfDamage = {Runs::OnLinuxOnly, "an ELF library's damage: Windows' loader checks a DLL itself"};
 
@@ -376,7 +395,32 @@ const NotALibraryCase kNotALibraryCases[] = {
     {"library_without_section_headers_zeroed_from_its_dynamic_segment",
      [](const fs::path& library) { writeFile(library, libraryWithZeroTail(CopyStopped::AtItsDynamicSegment)); },
      ": file is damaged", kElfDamage},
+    {"library_for_another_machine",
+     [](const fs::path& library) { writeFile(library, libraryForAnotherMachine()); }, kBuiltForAnotherMachine,
+     kElfDamage},
 };
+
+// A FIFO in the library's place is judged before anything opens it, so that whoever
+// writes to it sees no reader come and go.
+TEST(NotALibrary, NamedPipeIsNeverOpened) {
+    if (platform().windows) {
+        GTEST_SKIP() << "a Linux FIFO, watched with inotify";
+    }
+    Sandbox sandbox;
+    const fs::path bin = sandbox.path("install/bin");
+    fs::create_directories(bin);
+    const fs::path fifo = bin / platform().halFile();
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_LE(0, watch);
+    ASSERT_LE(0, inotify_add_watch(watch, fifo.c_str(), IN_OPEN));
+    Invocation run;
+    run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
+    runTheTool(sandbox, run, kRefused);
+    char events[4096];
+    EXPECT_EQ(-1, read(watch, events, sizeof events)) << "the FIFO was opened";
+    close(watch);
+}
 
 // --- Folders the tool may not read ----------------------------------------------------
 
