@@ -66,9 +66,10 @@ LibraryHandle::~LibraryHandle() {
 
 namespace {
 
-// A library that another user may have planted is named on standard error, once per
-// run however often the loader tries again.
-void reportDistrust(const std::string& reason) {
+// A library that the tool will not load (another user may have planted it, or it
+// cannot be loaded safely) is named on standard error, once per run however often the
+// loader tries again.
+void reportRefusal(const std::string& reason) {
     static bool reported = false;
     if (!reported) {
         reported = true;
@@ -97,12 +98,13 @@ void LibraryHandle::load() {
     if (!checked.refusal.empty()) {
         text = std::move(checked.refusal);
         if (checked.distrusted) {
-            reportDistrust(text);
+            reportRefusal(text);
         }
         return;
     }
     if (!descriptorsShown(checked.nameFolder.get())) {
-        text = file + ": cannot be loaded safely without /proc mounted";
+        text = "not loading " + file + ": loading it safely needs /proc mounted";
+        reportRefusal(text);
         return;
     }
     // By its name in the folder it was asked in, which the descriptor holds: the

@@ -422,6 +422,26 @@ TEST(NotALibrary, NamedPipeIsNeverOpened) {
     close(watch);
 }
 
+// The library is loaded through the descriptors /proc shows; without them it is not
+// loaded at all, and the tool says why.
+TEST(WithoutProc, TheLibraryIsRefusedSayingWhatItNeeds) {
+    if (platform().windows || !platform().valgrind.empty() || geteuid() != 0) {
+        GTEST_SKIP() << "a Linux program run directly in a mount namespace, which takes root";
+    }
+    Sandbox sandbox;
+    const std::string installation = realRoot(sandbox) + "/install";
+    install(sandbox, installation);
+    Invocation run;
+    run.launcher = {"/usr/bin/unshare", "--mount", "--", "/bin/sh", "-c", "mount -t tmpfs none /proc && exec \"$@\"",
+                    "sh"};
+    run.program = sandbox.stageTool("elsewhere", Library::Missing);
+    // Without /proc the system loader cannot resolve the tool's own $ORIGIN either.
+    run.environment = {{"VEXADIR5_64", installation}, {"LD_LIBRARY_PATH", run.program.parent_path().string()}};
+    const std::string line = "vexa-gpio: not loading " + installation + "/bin/" + platform().halFile() +
+                             ": loading it safely needs /proc mounted\n";
+    runTheTool(sandbox, run, {"", line + failure("Invalid board index"), 1, {}});
+}
+
 // --- Folders the tool may not read ----------------------------------------------------
 
 // Root reads every folder whatever its mode. Runs as root drop the two capabilities that
