@@ -422,6 +422,29 @@ TEST(NotALibrary, NamedPipeIsNeverOpened) {
     close(watch);
 }
 
+// A library replaced after it was checked, as the system loader is about to open it,
+// is not used: what was loaded is compared with what was checked.
+TEST(SwappedLibrary, IsNotBound) {
+    if (platform().windows || !platform().valgrind.empty()) {
+        GTEST_SKIP() << "the Linux system loader's audit interface, which valgrind does not run";
+    }
+    Sandbox sandbox;
+    install(sandbox, "install");
+    const fs::path library = sandbox.path("install/bin/" + platform().halFile());
+    fs::copy_file(library, sandbox.path("install/bin/swapped.so"));
+    Invocation run;
+    run.environment = {{"VEXADIR5_64", toolPath(sandbox.path("install").string())},
+                       {"LD_AUDIT", VEXA_E2E_SWAP_AUDIT},
+                       {"VEXA_TEST_SWAP_FROM", sandbox.path("install/bin/swapped.so").string()},
+                       {"VEXA_TEST_SWAP_TO", library.string()}};
+    run.program = sandbox.stageTool("elsewhere", Library::Missing);
+    runTheTool(sandbox, run, kRefused);
+
+    fs::copy_file(library, sandbox.path("install/bin/swapped.so"));
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + ": the file changed while it was checked"},
+                     tracedStep(sandbox, run, kRefused, "load "));
+}
+
 // The library is loaded through the descriptors /proc shows; without them it is not
 // loaded at all, and the tool says why.
 TEST(WithoutProc, TheLibraryIsRefusedSayingWhatItNeeds) {
