@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <deque>
 #include <vector>
 
 namespace vexa::hal {
@@ -26,19 +25,19 @@ namespace {
 // As many links as the kernel follows in one path.
 constexpr int kMostLinks = 40;
 
-std::deque<std::string> components(const std::string& path) {
-    std::deque<std::string> names;
-    for (std::size_t at = 0; at <= path.size();) {
-        std::size_t end = path.find('/', at);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
+// Names still to follow, the next one last.
+using Pending = std::vector<std::string>;
+
+// Puts the names of `path` on top of `pending`, its first name next.
+void pushComponents(Pending& pending, const std::string& path) {
+    for (std::size_t end = path.size(); end > 0;) {
+        const std::size_t slash = path.rfind('/', end - 1);
+        const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
         if (end > at) {
-            names.push_back(path.substr(at, end - at));
+            pending.push_back(path.substr(at, end - at));
         }
-        at = end + 1;
+        end = slash == std::string::npos ? 0 : slash;
     }
-    return names;
 }
 
 struct Folder {
@@ -60,17 +59,18 @@ public:
             result.error = errno;
             return false;
         }
+        folders.reserve(16);
         folders.push_back(std::move(root));
         return judge(trust::Entry::Folder, "/", folders.back().status);
     }
 
-    // Follows the names, and the links among them, until all are used; false when the
-    // walk is over, ended by a refusal or reaching the end.
-    bool follow(std::deque<std::string> names) {
-        pending = std::move(names);
+    // Follows the names of `path`, and the links among them, until all are used; false
+    // when the walk is over, ended by a refusal or reaching the end.
+    bool follow(const std::string& path) {
+        pushComponents(pending, path);
         while (!pending.empty()) {
-            const std::string name = pending.front();
-            pending.pop_front();
+            const std::string name = std::move(pending.back());
+            pending.pop_back();
             if (!step(name)) {
                 return false;
             }
@@ -82,7 +82,7 @@ public:
 
 private:
     bool judge(trust::Entry kind, const std::string& path, const struct stat& status) {
-        result.distrust = trust::refusal(kind, path, status, geteuid(), trust::systemGroupFacts);
+        result.distrust = trust::refusal(kind, path, status, effectiveUser, trust::systemGroupFacts);
         return result.distrust.empty();
     }
 
@@ -157,11 +157,7 @@ private:
         if (!text.empty() && text[0] == '/') {
             folders.resize(1);
         }
-        std::deque<std::string> names = components(text);
-        pending.insert(pending.begin(), names.begin(), names.end());
-        if (pending.empty()) {
-            return fail(ENOENT);
-        }
+        pushComponents(pending, text);
         return true;
     }
 
@@ -181,7 +177,8 @@ private:
     TrustedPath& result;
     bool mayBeMissing;
     std::vector<Folder> folders;
-    std::deque<std::string> pending;
+    Pending pending;
+    const uid_t effectiveUser = geteuid();
     int links = 0;
 };
 
@@ -198,20 +195,19 @@ TrustedPath walkTrusted(const std::string& path, bool mayBeMissing) {
         }
         absolute = std::string(here) + "/" + path;
     }
-    std::deque<std::string> names = components(absolute);
-    if (names.empty()) {
+    const std::size_t end = absolute.find_last_not_of('/');
+    if (end == std::string::npos) {
         result.error = EISDIR;
         return result;
     }
-    const std::string last = names.back();
-    names.pop_back();
+    const std::size_t slash = absolute.rfind('/', end);
     Walk walk(result, mayBeMissing);
-    if (!walk.start() || !walk.follow(std::move(names))) {
+    if (!walk.start() || !walk.follow(absolute.substr(0, slash))) {
         return result;
     }
     result.nameFolder = Descriptor(fcntl(walk.top().fd.get(), F_DUPFD_CLOEXEC, 0));
     walk.inLastName = true;
-    if (walk.follow({last})) {
+    if (walk.follow(absolute.substr(slash + 1, end - slash))) {
         result.error = EISDIR; // the path ends in "." or ".."
     }
     return result;

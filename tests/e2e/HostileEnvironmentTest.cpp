@@ -451,6 +451,9 @@ TEST(WithoutProc, TheLibraryIsRefusedSayingWhatItNeeds) {
     if (platform().windows || !platform().valgrind.empty() || geteuid() != 0) {
         GTEST_SKIP() << "a Linux program run directly in a mount namespace, which takes root";
     }
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer runtime in the tool cannot start without /proc";
+#endif
     Sandbox sandbox;
     const std::string installation = realRoot(sandbox) + "/install";
     install(sandbox, installation);
