@@ -80,6 +80,8 @@ public:
 
     Folder& top() { return folders.back(); }
 
+    bool inLastName = false; // following the path's last name, and the links it leads to
+
 private:
     bool judge(trust::Entry kind, const std::string& path, const struct stat& status) {
         result.distrust = trust::refusal(kind, path, status, effectiveUser, trust::systemGroupFacts);
@@ -170,10 +172,6 @@ private:
         return false;
     }
 
-public:
-    bool inLastName = false; // following the path's last name, and the links it leads to
-
-private:
     TrustedPath& result;
     bool mayBeMissing;
     std::vector<Folder> folders;
