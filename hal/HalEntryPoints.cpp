@@ -26,6 +26,10 @@ struct HalEntryPoints {
 
 HalEntryPoints slots;
 std::uint32_t attempts = 0;
+// The library the slots point into. Never released while they may be called: it stays
+// loaded until the process ends, and is replaced only by a later load of another file
+// while the table is unbound.
+LibraryHandle* boundLibrary = nullptr;
 
 constexpr const char* kLibraryBaseName = "vexa_hal";
 
@@ -89,16 +93,21 @@ std::int32_t loadHalLibrary() {
         trace::step({"library ", path});
     }
     ++attempts;
-    // Never released: the slots stay valid until the process ends.
-    const auto library = std::make_unique<LibraryHandle>(path, false, true);
+    // Released unless it is kept for the slots: a load that fails, or that finds the
+    // library bound already, gives back its descriptor and its reference at once.
+    auto library = std::make_unique<LibraryHandle>(path, true, true);
     if (traced) {
         trace::loadOutcome(*library);
     }
     if (!library->isLoaded()) {
         return kHalUnavailable;
     }
+    if (boundLibrary == nullptr || !boundLibrary->holdsSameLibrary(*library)) {
+        delete boundLibrary;
+        boundLibrary = library.release();
+    }
 #define VEXA_HAL_RESOLVE(name)                                                                                         \
-    slots.name = lookupEntryPoint<name##Fn>(*library, #name);                                                          \
+    slots.name = lookupEntryPoint<name##Fn>(*boundLibrary, #name);                                                     \
     if (traced) {                                                                                                      \
         trace::step({"entry " #name, slots.name != nullptr ? " found" : " missing"});                                  \
     }

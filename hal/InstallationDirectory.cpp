@@ -66,7 +66,7 @@ bool isInstallationFolderName(const char* name) {
 const char* tracedVariable(const char* name) {
     const char* value = std::getenv(name);
     if (trace::on()) {
-        trace::step({"env ", name, value != nullptr ? "=" : " unset", value != nullptr ? value : ""});
+        trace::variable(name, value);
     }
     return value;
 }

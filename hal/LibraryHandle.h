@@ -1,5 +1,6 @@
 #pragma once
-// Owns one loaded dynamic library and remembers why a load failed.
+// Owns one loaded dynamic library and remembers why a load failed. On Linux the file
+// is loaded only once the checks of hal/LibraryFile.h have passed.
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,8 @@ public:
     LibraryHandle& operator=(const LibraryHandle&) = delete;
 
     bool isLoaded() const { return module != nullptr; }
+    // Whether both hold the same loaded library (the system counts it loaded twice).
+    bool holdsSameLibrary(const LibraryHandle& other) const { return module != nullptr && module == other.module; }
     // Address of an exported name, or null (also when nothing is loaded).
     void* symbol(const char* name) const;
 
@@ -26,6 +29,7 @@ private:
     void load();
 
     void* module = nullptr; // HMODULE on Windows, the dlopen handle elsewhere
+    int origin = -1;        // Linux: the folder descriptor the loaded library's $ORIGIN names
     bool releaseOnDestroy;
     std::string file;
     std::uint32_t error = 0;

@@ -1,6 +1,7 @@
 #include "LoaderTrace.h"
 
 #include "LibraryHandle.h"
+#include "TextEscape.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "TrustRules.h"
+#include "TrustedPath.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,16 +69,29 @@ bool isAbsolute(const char* path) {
     return path[0] == '/';
 }
 
-// The file only if it is a regular file. A FIFO or a device is refused before it is
-// opened where it can be (opening some devices does something), and opening does not
-// block: a FIFO without a reader would hold the tool up for ever.
+// The file only if it is a regular file reached through entries the tool trusts, as
+// the library is. A FIFO or a device is refused before it is opened (opening some
+// devices does something, and a FIFO without a reader would hold the tool up for
+// ever). A file that does not exist yet is created, but never through a link in or
+// into a folder others may write, where anyone could have chosen the name it creates.
 FileHandle openForAppending(const char* path) {
-    struct stat status {};
-    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
+    const TrustedPath target = walkTrusted(path, true);
+    if (!target.reached()) {
         return kNoFile;
     }
-    const int file = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (file >= 0 && (fstat(file, &status) != 0 || !S_ISREG(status.st_mode))) {
+    constexpr int kAppend = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int file = -1;
+    if (target.entry.valid()) {
+        if (S_ISREG(target.status.st_mode)) {
+            file = openat(target.folder.get(), target.name.c_str(), kAppend);
+        }
+    } else if (!target.throughLink ||
+               (!target.linkInSharedFolder && !trust::othersMayWrite(target.folderStatus, trust::systemGroupFacts))) {
+        file = openat(target.folder.get(), target.name.c_str(), kAppend | O_CREAT | O_EXCL, 0666);
+    }
+    struct stat status {};
+    if (file >= 0 && (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
+                      (target.entry.valid() && status.st_ino != target.status.st_ino))) {
         close(file);
         return kNoFile;
     }
@@ -132,24 +149,15 @@ bool on() {
     return sink().target != Target::Off;
 }
 
-void step(std::initializer_list<std::string_view> pieces) {
+namespace {
+
+// Writes one whole line of the trace, "vexa-gpio: " and `text`.
+void writeLine(const std::string& text) {
     Sink& out = sink();
     if (out.target != Target::StandardError && out.target != Target::File) {
         return;
     }
-    std::string line = "vexa-gpio: ";
-    for (const std::string_view piece : pieces) {
-        for (const char c : piece) {
-            // One step, one line: a line break in a path or a message is shown, not made.
-            if (c == '\n') {
-                line += "\\n";
-            } else if (c == '\r') {
-                line += "\\r";
-            } else {
-                line += c;
-            }
-        }
-    }
+    std::string line = "vexa-gpio: " + text;
     if (out.target == Target::StandardError) {
         line += '\n'; // the stream ends it as the platform does
         std::fwrite(line.data(), 1, line.size(), stderr);
@@ -157,6 +165,20 @@ void step(std::initializer_list<std::string_view> pieces) {
     } else if (line += kLineEnd; !writeAll(out.file, line)) {
         out.target = Target::Nowhere; // a full disk ends the trace, not the run
     }
+}
+
+} // namespace
+
+void step(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (const std::string_view piece : pieces) {
+        text += escaped(piece); // one step, one line, whatever a path or a message holds
+    }
+    writeLine(text);
+}
+
+void variable(const char* name, const char* value) {
+    writeLine(std::string("env ") + name + (value != nullptr ? "=" + quoted(value) : " unset"));
 }
 
 void loadOutcome(const LibraryHandle& library) {

@@ -20,8 +20,12 @@ namespace trace {
 // this before composing a step.
 bool on();
 
-// Writes "vexa-gpio: " and the pieces as one line, in one write.
+// Writes "vexa-gpio: " and the pieces as one line, in one write, the pieces escaped
+// (hal/TextEscape.h).
 void step(std::initializer_list<std::string_view> pieces);
+
+// "env <name>=" and the value in quotes, or "env <name> unset" for a null value.
+void variable(const char* name, const char* value);
 
 // "load ok", or "load failed: " and why, from what the handle recorded.
 void loadOutcome(const LibraryHandle& library);

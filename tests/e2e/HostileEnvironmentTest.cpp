@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <elf.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -358,6 +359,24 @@ std::string libraryWithZeroTail(CopyStopped stopped) {
     return bytes;
 }
 
+#if defined(__aarch64__)
+constexpr Elf64_Half kAnotherMachine = EM_X86_64;
+const char kBuiltForAnotherMachine[] = ": built for x86-64, not aarch64";
+#else
+constexpr Elf64_Half kAnotherMachine = EM_AARCH64;
+const char kBuiltForAnotherMachine[] = ": built for aarch64, not x86-64";
+#endif
+
+// The real library, marked as built for a machine other than the tool's.
+std::string libraryForAnotherMachine() {
+    std::string bytes = fileText(platform().bin / platform().halFile());
+    Elf64_Ehdr header{};
+    std::memcpy(&header, bytes.data(), sizeof header);
+    header.e_machine = kAnotherMachine;
+    std::memcpy(bytes.data(), &header, sizeof header);
+    return bytes;
+}
+
 // The damage is that of an ELF file, and the system loader that would fault on it is Linux's.
 const OnePlatform kElfDamage = {Runs::OnLinuxOnly, "an ELF library's damage: Windows' loader checks a DLL itself"};
 
@@ -376,7 +395,78 @@ const NotALibraryCase kNotALibraryCases[] = {
     {"library_without_section_headers_zeroed_from_its_dynamic_segment",
      [](const fs::path& library) { writeFile(library, libraryWithZeroTail(CopyStopped::AtItsDynamicSegment)); },
      ": file is damaged", kElfDamage},
+    {"library_for_another_machine",
+     [](const fs::path& library) { writeFile(library, libraryForAnotherMachine()); }, kBuiltForAnotherMachine,
+     kElfDamage},
 };
+
+// A FIFO in the library's place is judged before anything opens it, so that whoever
+// writes to it sees no reader come and go.
+TEST(NotALibrary, NamedPipeIsNeverOpened) {
+    if (platform().windows) {
+        GTEST_SKIP() << "a Linux FIFO, watched with inotify";
+    }
+    Sandbox sandbox;
+    const fs::path bin = sandbox.path("install/bin");
+    fs::create_directories(bin);
+    const fs::path fifo = bin / platform().halFile();
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_LE(0, watch);
+    ASSERT_LE(0, inotify_add_watch(watch, fifo.c_str(), IN_OPEN));
+    Invocation run;
+    run.environment = {{"VEXADIR5_64", sandbox.path("install").string()}};
+    runTheTool(sandbox, run, kRefused);
+    char events[4096];
+    EXPECT_EQ(-1, read(watch, events, sizeof events)) << "the FIFO was opened";
+    close(watch);
+}
+
+// A library replaced after it was checked, as the system loader is about to open it,
+// is not used: what was loaded is compared with what was checked.
+TEST(SwappedLibrary, IsNotBound) {
+    if (platform().windows || !platform().valgrind.empty()) {
+        GTEST_SKIP() << "the Linux system loader's audit interface, which valgrind does not run";
+    }
+    Sandbox sandbox;
+    install(sandbox, "install");
+    const fs::path library = sandbox.path("install/bin/" + platform().halFile());
+    fs::copy_file(library, sandbox.path("install/bin/swapped.so"));
+    Invocation run;
+    run.environment = {{"VEXADIR5_64", toolPath(sandbox.path("install").string())},
+                       {"LD_AUDIT", VEXA_E2E_SWAP_AUDIT},
+                       {"VEXA_TEST_SWAP_FROM", sandbox.path("install/bin/swapped.so").string()},
+                       {"VEXA_TEST_SWAP_TO", library.string()}};
+    run.program = sandbox.stageTool("elsewhere", Library::Missing);
+    runTheTool(sandbox, run, kRefused);
+
+    fs::copy_file(library, sandbox.path("install/bin/swapped.so"));
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + ": the file changed while it was checked"},
+                     tracedStep(sandbox, run, kRefused, "load "));
+}
+
+// The library is loaded through the descriptors /proc shows; without them it is not
+// loaded at all, and the tool says why.
+TEST(WithoutProc, TheLibraryIsRefusedSayingWhatItNeeds) {
+    if (platform().windows || !platform().valgrind.empty() || geteuid() != 0) {
+        GTEST_SKIP() << "a Linux program run directly in a mount namespace, which takes root";
+    }
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer runtime in the tool cannot start without /proc";
+#endif
+    Sandbox sandbox;
+    const std::string installation = realRoot(sandbox) + "/install";
+    install(sandbox, installation);
+    Invocation run;
+    run.launcher = {"/usr/bin/unshare", "--mount", "--", "/bin/sh", "-c", "mount -t tmpfs none /proc && exec \"$@\"",
+                    "sh"};
+    run.program = sandbox.stageTool("elsewhere", Library::Missing);
+    // Without /proc the system loader cannot resolve the tool's own $ORIGIN either.
+    run.environment = {{"VEXADIR5_64", installation}, {"LD_LIBRARY_PATH", run.program.parent_path().string()}};
+    const std::string line = "vexa-gpio: not loading " + installation + "/bin/" + platform().halFile() +
+                             ": loading it safely needs /proc mounted\n";
+    runTheTool(sandbox, run, {"", line + failure("Invalid board index"), 1, {}});
+}
 
 // --- Folders the tool may not read ----------------------------------------------------
 

@@ -13,6 +13,7 @@
 
 #include <elf.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vexa::e2e {
 namespace {
@@ -198,9 +199,9 @@ const LoaderCase kLoaderCases[] = {
      kBoard2Used,
      kWalkToInstall + steps({"load ok"}) + entryPointLines()},
     {"VEXADIR5_64", "elsewhere", Library::Missing, {{"VEXADIR5_64", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/install"}) + kInstallFromEnvironment},
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/install\""}) + kInstallFromEnvironment},
     {"VEXADIR5", "elsewhere", Library::Missing, {{"VEXADIR5", "@SANDBOX@/install"}}, kUseBoard2, kBoard2Used,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5=@SANDBOX@/install"}) +
+     kWalkFromElsewhere + steps({"env VEXADIR5_64 unset", "env VEXADIR5=\"@SANDBOX@/install\""}) +
          kInstallFromEnvironment},
     {"VEXADIR5_64_wins_over_VEXADIR5",
      "elsewhere",
@@ -272,8 +273,20 @@ const LoaderCase kLoaderCases[] = {
      {{"VEXADIR5_64", "@SANDBOX@/two\nlines"}},
      kUseBoard2,
      kNoLibrary,
-     kWalkFromElsewhere + steps({"env VEXADIR5_64=@SANDBOX@/two\\nlines", "directory @SANDBOX@/two\\nlines",
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/two\\nlines\"", "directory @SANDBOX@/two\\nlines",
                                  "library @SANDBOX@/two\\nlines@SEP@bin@SEP@@HAL@"}) +
+         kLoadFailed},
+    // A variable's value in quotes, so that blanks at its ends show; control characters
+    // and quotes escaped, so that none reaches a terminal or reads as the tool's own.
+    {"directory_with_control_characters_quotes_and_a_trailing_blank",
+     "elsewhere",
+     Library::Missing,
+     {{"VEXADIR5_64", "@SANDBOX@/tab\there\x1b[0m \"q\" "}},
+     kUseBoard2,
+     kNoLibrary,
+     kWalkFromElsewhere + steps({"env VEXADIR5_64=\"@SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" \"",
+                                 "directory @SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" ",
+                                 "library @SANDBOX@/tab\\there\\x1b[0m \\\"q\\\" @SEP@bin@SEP@@HAL@"}) +
          kLoadFailed},
     {"directory_of_2000_characters",
      "elsewhere",
@@ -283,8 +296,8 @@ const LoaderCase kLoaderCases[] = {
      kNoLibrary,
      // The variable whole, the directory cut to the buffer, and no library path.
      kWalkFromElsewhere +
-         steps({"env VEXADIR5_64=@SANDBOX@/install/" + std::string(2000, 'd'), "directory @SANDBOX@/install/d*",
-                "library does not fit in 1023 bytes"})},
+         steps({"env VEXADIR5_64=\"@SANDBOX@/install/" + std::string(2000, 'd') + "\"",
+                "directory @SANDBOX@/install/d*", "library does not fit in 1023 bytes"})},
 };
 
 std::string loaderCaseName(const testing::TestParamInfo<LoaderCase>& info) {
@@ -303,6 +316,9 @@ struct TraceTargetCase {
     // sandbox; the file the trace may go to is <sandbox>/trace.log.
     std::function<std::string(const Sandbox&)> value;
     TraceGoes goes;
+    // Rows about owners and links run on Linux only; giving a link to another user
+    // takes root.
+    enum class Needs { Nothing, Linux, LinuxRoot } needs = Needs::Nothing;
 };
 
 void PrintTo(const TraceTargetCase& row, std::ostream* stream) {
@@ -313,17 +329,25 @@ class TraceTarget : public testing::TestWithParam<TraceTargetCase> {};
 
 TEST_P(TraceTarget, GetsTheTraceOrNothingAndTheRunIsUnchanged) {
     const TraceTargetCase& row = GetParam();
+    if (row.needs != TraceTargetCase::Needs::Nothing && platform().windows) {
+        GTEST_SKIP() << "owners and links are checked on Linux only";
+    }
+    if (row.needs == TraceTargetCase::Needs::LinuxRoot && geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a link to another user";
+    }
     Sandbox sandbox;
     Invocation run;
     run.config = kMachine;
     run.arguments = kUseBoard2;
     run.program = sandbox.stageTool("install/bin", Library::Full);
     run.environment = {{"VEXA_GPIO_TRACE", row.value(sandbox)}};
+    const fs::path file = sandbox.path("trace.log");
+    const bool existed = fs::exists(file);
+    const std::string before = fileText(file);
     Outcome outcome = runTool(sandbox, run);
     const std::vector<std::string> onStandardError = takeTraceLines(outcome.process.err);
     expectOutcome(outcome, kBoard2Used, run.program);
     const std::vector<std::string> trace = expandTrace(kWalkToInstall + steps({"load ok"}) + entryPointLines(), sandbox);
-    const fs::path file = sandbox.path("trace.log");
     if (row.goes == TraceGoes::ToStandardError) {
         expectTraceLines(trace, onStandardError);
     } else {
@@ -335,6 +359,8 @@ TEST_P(TraceTarget, GetsTheTraceOrNothingAndTheRunIsUnchanged) {
         expectTraceLines(takeTraceLines(earlier) + trace, takeTraceLines(text));
         EXPECT_EQ("", text) << "not a trace line";
         EXPECT_EQ('\n', fileText(file).back()) << "the last line has no end";
+    } else if (existed) {
+        EXPECT_EQ(before, fileText(file)) << "the trace file was written";
     } else {
         EXPECT_FALSE(fs::exists(file)) << "a trace file was created";
     }
@@ -349,6 +375,16 @@ std::string earlierTraceFile(const Sandbox& sandbox) {
     sandbox.write("earlier.log", "vexa-gpio: earlier\n");
     sandbox.write("trace.log", "vexa-gpio: earlier\n");
     return traceFile(sandbox);
+}
+
+// A link at `name` in the sandbox to <sandbox>/trace.log, of another user or the caller's.
+std::string linkToTraceFile(const Sandbox& sandbox, const std::string& name, bool anotherUser) {
+    const fs::path link = sandbox.path(name);
+    fs::create_symlink(sandbox.path("trace.log"), link);
+    if (anotherUser) {
+        EXPECT_EQ(0, lchown(link.c_str(), 65534, static_cast<gid_t>(-1)));
+    }
+    return platform().environmentPath(link);
 }
 
 const TraceTargetCase kTraceTargetCases[] = {
@@ -372,6 +408,26 @@ const TraceTargetCase kTraceTargetCases[] = {
          return platform().environmentPath(fifo);
      },
      TraceGoes::Nowhere},
+    // Links: followed only when they belong to root or the caller, and a missing file is
+    // never created through one in a folder others may write.
+    {"link_to_a_new_file", [](const Sandbox& sandbox) { return linkToTraceFile(sandbox, "link.log", false); },
+     TraceGoes::ToFile, TraceTargetCase::Needs::Linux},
+    {"link_of_another_user_to_a_new_file",
+     [](const Sandbox& sandbox) { return linkToTraceFile(sandbox, "link.log", true); }, TraceGoes::Nowhere,
+     TraceTargetCase::Needs::LinuxRoot},
+    {"link_of_another_user_to_a_file",
+     [](const Sandbox& sandbox) {
+         earlierTraceFile(sandbox);
+         return linkToTraceFile(sandbox, "link.log", true);
+     },
+     TraceGoes::Nowhere, TraceTargetCase::Needs::LinuxRoot},
+    {"link_to_a_new_file_in_a_folder_others_may_write",
+     [](const Sandbox& sandbox) {
+         fs::create_directory(sandbox.path("shared"));
+         fs::permissions(sandbox.path("shared"), fs::perms::all | fs::perms::sticky_bit);
+         return linkToTraceFile(sandbox, "shared/link.log", false);
+     },
+     TraceGoes::Nowhere, TraceTargetCase::Needs::Linux},
     // Standard error, which the trace reaches only through VEXA_GPIO_TRACE=1.
     {"device", [](const Sandbox&) { return platform().environmentPath("/dev/stderr"); }, TraceGoes::Nowhere},
 };
