@@ -9,6 +9,7 @@
 // them. The rows that cannot run on one of the platforms say why when skipped.
 
 #include "Cases.h"
+#include "support/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -296,6 +297,12 @@ void PrintTo(const NotALibraryCase& row, std::ostream* stream) {
 
 using NotALibrary = testing::TestWithParam<NotALibraryCase>;
 
+// The tool under test is the ARM build's when it runs under qemu, the host's otherwise;
+// a row's reason names the other machine as @OTHER_MACHINE@.
+bool toolIsForArm() { return !platform().qemuRun.empty(); }
+const char kBuiltForAnotherMachine[] = ": built for @OTHER_MACHINE@";
+std::string otherMachineText() { return toolIsForArm() ? "x86-64, not aarch64" : "aarch64, not x86-64"; }
+
 TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
     if (GetParam().only.skipped()) {
         GTEST_SKIP() << GetParam().only.why;
@@ -314,7 +321,8 @@ TEST_P(NotALibrary, RefusesEveryIndexAndTracesWhy) {
         return;
     }
     run.program = sandbox.stageTool("traced", Library::Missing);
-    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) + GetParam().reason},
+    expectTraceLines({kTracePrefix + ("load failed: " + library.string()) +
+                      test::replaceAll(GetParam().reason, "@OTHER_MACHINE@", otherMachineText())},
                      tracedStep(sandbox, run, kRefused, "load "));
 }
 
@@ -359,20 +367,12 @@ std::string libraryWithZeroTail(CopyStopped stopped) {
     return bytes;
 }
 
-#if defined(__aarch64__)
-constexpr Elf64_Half kAnotherMachine = EM_X86_64;
-const char kBuiltForAnotherMachine[] = ": built for x86-64, not aarch64";
-#else
-constexpr Elf64_Half kAnotherMachine = EM_AARCH64;
-const char kBuiltForAnotherMachine[] = ": built for aarch64, not x86-64";
-#endif
-
 // The real library, marked as built for a machine other than the tool's.
 std::string libraryForAnotherMachine() {
     std::string bytes = fileText(platform().bin / platform().halFile());
     Elf64_Ehdr header{};
     std::memcpy(&header, bytes.data(), sizeof header);
-    header.e_machine = kAnotherMachine;
+    header.e_machine = toolIsForArm() ? EM_X86_64 : EM_AARCH64;
     std::memcpy(bytes.data(), &header, sizeof header);
     return bytes;
 }
@@ -432,9 +432,12 @@ TEST(SwappedLibrary, IsNotBound) {
     install(sandbox, "install");
     const fs::path library = sandbox.path("install/bin/" + platform().halFile());
     fs::copy_file(library, sandbox.path("install/bin/swapped.so"));
+    const std::string audit = (platform().bin / platform().libraryFile("vexa_e2e_swap_audit")).string();
     Invocation run;
+    // Under qemu the emulated program's loader takes it, not the host's that starts qemu.
     run.environment = {{"VEXADIR5_64", toolPath(sandbox.path("install").string())},
-                       {"LD_AUDIT", VEXA_E2E_SWAP_AUDIT},
+                       platform().qemuRun.empty() ? std::pair<std::string, std::string>{"LD_AUDIT", audit}
+                                                  : std::pair<std::string, std::string>{"QEMU_SET_ENV", "LD_AUDIT=" + audit},
                        {"VEXA_TEST_SWAP_FROM", sandbox.path("install/bin/swapped.so").string()},
                        {"VEXA_TEST_SWAP_TO", library.string()}};
     run.program = sandbox.stageTool("elsewhere", Library::Missing);
