@@ -2,14 +2,18 @@
 
 #include "hal/StandardDescriptors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace vexa::hal {
 
 namespace {
 
 // 0 when the whole line reached the file (or the device) behind the stream; otherwise
-// the errno value of the first step that failed (EIO when it left none).
+// the errno value of the first step that failed (EIO when it left none). The line is
+// gathered in a buffer and handed over in one write, or a few for a long one: each
+// call into the stream costs more than copying the pieces.
 int writeLine(std::FILE* stream, LinePieces pieces) {
     int error = 0;
     const auto check = [&error](bool done) {
@@ -17,11 +21,27 @@ int writeLine(std::FILE* stream, LinePieces pieces) {
             error = errno != 0 ? errno : EIO;
         }
     };
+    char line[512];
+    std::size_t used = 0;
+    const auto put = [&](const char* text, std::size_t size) {
+        while (size > 0) {
+            if (used == sizeof line) {
+                check(std::fwrite(line, 1, used, stream) == used);
+                used = 0;
+            }
+            const std::size_t part = std::min(size, sizeof line - used);
+            std::memcpy(line + used, text, part);
+            used += part;
+            text += part;
+            size -= part;
+        }
+    };
     errno = 0;
     for (const std::string_view piece : pieces) {
-        check(std::fwrite(piece.data(), 1, piece.size(), stream) == piece.size());
+        put(piece.data(), piece.size());
     }
-    check(std::fputc('\n', stream) != EOF);
+    put("\n", 1);
+    check(std::fwrite(line, 1, used, stream) == used);
     check(std::fflush(stream) == 0);
     check(!std::ferror(stream));
     return error;
