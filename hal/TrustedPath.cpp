@@ -84,7 +84,8 @@ public:
 
     // Opens the root folder and judges it; false when the walk is over.
     bool start() {
-        Folder root{Descriptor(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)), 1, {}};
+        // openat(), not open(): one libc function less to bind at start.
+        Folder root{Descriptor(openat(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC)), 1, {}};
         if (!root.fd.valid() || fstat(root.fd.get(), &root.status) != 0) {
             return fail(errno);
         }
