@@ -2,7 +2,6 @@
 
 #include "hal/StandardDescriptors.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -11,9 +10,9 @@ namespace vexa::hal {
 namespace {
 
 // 0 when the whole line reached the file (or the device) behind the stream; otherwise
-// the errno value of the first step that failed (EIO when it left none). The line is
-// gathered in a buffer and handed over in one write, or a few for a long one: each
-// call into the stream costs more than copying the pieces.
+// the errno value of the first step that failed (EIO when it left none). A line that
+// fits the buffer is handed over in one write: each call into the stream costs more
+// than copying the pieces.
 int writeLine(std::FILE* stream, LinePieces pieces) {
     int error = 0;
     const auto check = [&error](bool done) {
@@ -21,27 +20,26 @@ int writeLine(std::FILE* stream, LinePieces pieces) {
             error = errno != 0 ? errno : EIO;
         }
     };
-    char line[512];
-    std::size_t used = 0;
-    const auto put = [&](const char* text, std::size_t size) {
-        while (size > 0) {
-            if (used == sizeof line) {
-                check(std::fwrite(line, 1, used, stream) == used);
-                used = 0;
-            }
-            const std::size_t part = std::min(size, sizeof line - used);
-            std::memcpy(line + used, text, part);
-            used += part;
-            text += part;
-            size -= part;
-        }
-    };
     errno = 0;
+    std::size_t length = 1; // the newline
     for (const std::string_view piece : pieces) {
-        put(piece.data(), piece.size());
+        length += piece.size();
     }
-    put("\n", 1);
-    check(std::fwrite(line, 1, used, stream) == used);
+    char line[512];
+    if (length <= sizeof line) {
+        char* end = line;
+        for (const std::string_view piece : pieces) {
+            std::memcpy(end, piece.data(), piece.size());
+            end += piece.size();
+        }
+        *end = '\n';
+        check(std::fwrite(line, 1, length, stream) == length);
+    } else {
+        for (const std::string_view piece : pieces) {
+            check(std::fwrite(piece.data(), 1, piece.size(), stream) == piece.size());
+        }
+        check(std::fputc('\n', stream) != EOF);
+    }
     check(std::fflush(stream) == 0);
     check(!std::ferror(stream));
     return error;
