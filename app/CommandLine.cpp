@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string_view>
 
 namespace vexa {
 
@@ -64,9 +65,9 @@ namespace {
 
 // Matches one argument in option position: exact and case-sensitive, short or long
 // form, with one leading minus dropped from "--" forms.
-Option matchOption(std::string argument) {
-    if (argument.compare(0, 2, "--") == 0) {
-        argument.erase(0, 1);
+Option matchOption(std::string_view argument) {
+    if (argument.substr(0, 2) == "--") {
+        argument.remove_prefix(1);
     }
     for (const OptionName& name : kOptionNames) {
         if (argument == name.shortForm || argument == name.longForm) {

@@ -192,10 +192,7 @@ void BoardGPIOs::print(std::FILE* out, std::FILE* warnings) const {
         return;
     }
     for (std::size_t number = 0; number < banks.size(); ++number) {
-        // The line's first words; the bank's print ends the line, and its flush and
-        // check cover these words too.
-        std::fputs(("Bank " + std::to_string(number) + " ").c_str(), out);
-        banks[number]->print(out, warnings);
+        banks[number]->print(out, warnings, "Bank " + std::to_string(number) + " ");
     }
 }
 

@@ -35,21 +35,16 @@ void DS45x0::IoPin::setSetting(Setting value) {
 }
 
 DS45x0::DS45x0(I2CBusInterface& bus_, const ds45x0::RegisterMap& registerMap_)
-    : bus(&bus_), registerMap(&registerMap_) {
-    pins.reserve(registerMap->pins.size());
-    for (std::size_t i = 0; i < registerMap->pins.size(); ++i) {
-        pins.push_back(std::make_unique<IoPin>());
-    }
-}
+    : bus(&bus_), registerMap(&registerMap_), pins(registerMap_.pins.size()) {}
 
 DS45x0::~DS45x0() = default;
 
 DS45x0::IoPin& DS45x0::pin(std::uint32_t number) {
-    return *pins.at(number);
+    return pins.at(number);
 }
 
 const DS45x0::IoPin& DS45x0::pin(std::uint32_t number) const {
-    return *pins.at(number);
+    return pins.at(number);
 }
 
 void DS45x0::readRegisters() {

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace vexa {
@@ -90,7 +89,7 @@ private:
 
     I2CBusInterface* bus; // not owned: the inventory owns the buses
     const ds45x0::RegisterMap* registerMap;
-    std::vector<std::unique_ptr<IoPin>> pins;
+    std::vector<IoPin> pins; // sized once, so a pin handed out stays where it is
     std::array<std::uint8_t, 256> registerImage{}; // by register address
 };
 

@@ -152,8 +152,8 @@ void GPIOBank::applySettings(const std::string& text, bool force) {
     applySettingWords(*this, words);
 }
 
-void GPIOBank::print(std::FILE* out, std::FILE* warnings) const {
-    hal::printLine(out, {"\"", name, "\":"});
+void GPIOBank::print(std::FILE* out, std::FILE* warnings, std::string_view heading) const {
+    hal::printLine(out, {heading, "\"", name, "\":"});
     unsigned settingsSet = 0;
     for (const SettingLine& line : kSettingLines) {
         const DS45x0::IoPin& pin = expander->pin((this->*line.pin)());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vexa {
 
@@ -28,9 +29,9 @@ public:
     // and applies it to the pins in memory; throws on every refusal.
     void applySettings(const std::string& text, bool force);
 
-    // The bank's block of the report, after the caller's "Bank <n> ". The warning
-    // for a bank that needs all settings goes to `warnings`.
-    void print(std::FILE* out, std::FILE* warnings) const;
+    // The bank's block of the report, its first line after `heading` ("Bank <n> ").
+    // The warning for a bank that needs all settings goes to `warnings`.
+    void print(std::FILE* out, std::FILE* warnings, std::string_view heading) const;
 
     std::int32_t getNumber() const { return number; }
     const std::string& getName() const { return name; }

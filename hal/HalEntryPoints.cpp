@@ -7,7 +7,7 @@
 #include "detail/HalEntryPoints.h"
 #include "detail/InstallationDirectory.h"
 
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -60,10 +60,21 @@ struct Wrapper<Result (*)(Parameters...), slot> {
 
 namespace detail {
 
+// Copied piece by piece: a formatted print would cost more than the rest of the loading.
 bool formatHalLibraryPath(char* buffer, std::uint32_t size, const char* directory) {
-    const int length = std::snprintf(buffer, size, "%s%cbin%c%s%s%s", directory, kPathSeparator, kPathSeparator,
-                                     kSharedLibraryPrefix, kLibraryBaseName, kSharedLibrarySuffix);
-    return length >= 0 && static_cast<std::uint32_t>(length) < size;
+    const char separator[] = {kPathSeparator, '\0'};
+    std::size_t used = 0;
+    for (const char* piece :
+         {directory, separator, "bin", separator, kSharedLibraryPrefix, kLibraryBaseName, kSharedLibrarySuffix}) {
+        const std::size_t length = std::strlen(piece);
+        if (length >= size - used) {
+            return false;
+        }
+        std::memcpy(buffer + used, piece, length);
+        used += length;
+    }
+    buffer[used] = '\0';
+    return true;
 }
 
 std::uint32_t loadAttempts() {

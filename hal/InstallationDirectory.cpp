@@ -12,6 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/auxv.h>
 #include <unistd.h>
 #endif
@@ -105,10 +106,14 @@ bool cutToInstallationDirectory(char* path, char separator) {
 }
 
 void copyEnvironmentDirectory(char* buffer, const char* value, char separator) {
-    // A longer value keeps its first 1023 characters.
-    std::strncpy(buffer, value, kDirectoryBufferSize - 1);
-    buffer[kDirectoryBufferSize - 1] = '\0';
-    std::size_t length = std::strlen(buffer);
+    // A longer value keeps its first 1023 characters. Copied by hand: strncpy would be
+    // one libc function more to bind at start.
+    std::size_t length = 0;
+    while (length < kDirectoryBufferSize - 1 && value[length] != '\0') {
+        buffer[length] = value[length];
+        ++length;
+    }
+    buffer[length] = '\0';
     while (length > 1 && buffer[length - 1] == separator) {
         buffer[--length] = '\0';
     }
@@ -155,7 +160,8 @@ std::uint32_t ownModulePath(char* buffer) {
     if (std::uint32_t length = 0; startedExecutable(buffer, length)) {
         return length;
     }
-    const ssize_t length = readlink("/proc/self/exe", buffer, kDirectoryBufferSize);
+    // readlinkat() as in the path walk: one libc function less to bind at start.
+    const ssize_t length = readlinkat(AT_FDCWD, "/proc/self/exe", buffer, kDirectoryBufferSize);
     if (length <= 0 || static_cast<std::size_t>(length) >= kDirectoryBufferSize) {
         return 0; // unknown, or 1024 characters or more: did not fit
     }

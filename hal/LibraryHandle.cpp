@@ -79,8 +79,14 @@ void reportRefusal(const std::string& reason) {
 }
 
 // The path of a descriptor, or of a name in the folder it holds, for the system loader.
-std::string byDescriptor(int fd, const std::string& name = "") {
-    return "/proc/self/fd/" + std::to_string(fd) + (name.empty() ? "" : "/" + name);
+std::string byDescriptor(int fd, const std::string& name = {}) {
+    std::string path = "/proc/self/fd/";
+    path += std::to_string(fd);
+    if (!name.empty()) {
+        path += '/';
+        path += name;
+    }
+    return path;
 }
 
 // Whether /proc shows this process's descriptors, which loading by them needs.

@@ -35,11 +35,12 @@ bool othersMayWrite(const struct stat& status, const GroupLookup& groupOf) {
     return !otherWriters(status, groupOf).empty();
 }
 
-std::string refusal(Entry kind, const std::string& name, const struct stat& status, uid_t effectiveUser,
+std::string refusal(Entry kind, std::string_view name, const struct stat& status, uid_t effectiveUser,
                     const GroupLookup& groupOf) {
     const bool file = kind == Entry::File;
     if (status.st_uid != 0 && status.st_uid != effectiveUser) {
-        return (kind == Entry::Link ? "link " + name : file ? std::string("it") : name) + " belongs to another user";
+        return (kind == Entry::Link ? "link " + std::string(name) : file ? std::string("it") : std::string(name)) +
+               " belongs to another user";
     }
     if (kind == Entry::Link) {
         return {}; // nobody can change a link, only replace it in its folder
@@ -48,7 +49,7 @@ std::string refusal(Entry kind, const std::string& name, const struct stat& stat
     if (writers.empty() || (!file && (status.st_mode & S_ISVTX) != 0)) {
         return {};
     }
-    return writers + " may write " + (file ? std::string("it") : name);
+    return writers + " may write " + (file ? std::string("it") : std::string(name));
 }
 
 GroupFacts systemGroupFacts(gid_t group, uid_t owner) {

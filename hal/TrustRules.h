@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -33,7 +34,7 @@ enum class Entry { Folder, Link, File };
 // The reason names the entry, so that the user knows what to change. A folder that
 // others may write is trusted with the sticky bit: they cannot replace what they do
 // not own, and whatever is followed from it is judged on its own.
-std::string refusal(Entry kind, const std::string& name, const struct stat& status, uid_t effectiveUser,
+std::string refusal(Entry kind, std::string_view name, const struct stat& status, uid_t effectiveUser,
                     const GroupLookup& groupOf);
 
 // Whether anyone but the owner (and root) may write the entry.

@@ -189,6 +189,10 @@ const InstallationCase kInstallationCases[] = {
     {"refused_path_with_a_line_break_a_backslash_and_a_control_character", Needs::Nothing,
      [](const Layout& at) { at.library(kLibrary); at.mode(kLibrary, 0757); }, "others may write it",
      "in\nstall\\\x07", "in\\nstall\\\\\\x07"},
+    // A line longer than the tool gathers at once still arrives whole.
+    {"refused_path_of_a_folder_with_a_250_letter_name", Needs::Nothing,
+     [](const Layout& at) { at.library(kLibrary); at.mode("install/bin", 0777); },
+     "others may write @SANDBOX@/" + std::string(250, 'i') + "/bin", std::string(250, 'i'), std::string(250, 'i')},
     // Links: each one followed, and each folder on the way to its target.
     {"link_to_a_library_in_a_folder_others_may_write", Needs::Nothing,
      [](const Layout& at) {
