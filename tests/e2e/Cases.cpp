@@ -157,6 +157,7 @@ TEST_P(ToolRun, DoesExactlyWhatIsExpected) {
     run.environment = row.environment;
     run.out = row.out;
     run.err = row.err;
+    run.pipeSignalBlocked = row.pipeSignalBlocked;
     Expected expected = row.expected;
     if (expected.status == kReaderGone && platform().windows) {
         expected.err = failure("Failed to write standard output");

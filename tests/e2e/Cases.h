@@ -17,11 +17,16 @@ namespace vexa::e2e {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// A row's last field: the tool is started with SIGPIPE blocked.
+constexpr bool kPipeSignalBlocked = true;
+
 struct Case {
     Case(std::string name_, std::vector<std::string> arguments_, std::string config_, Expected expected_,
-         Environment environment_ = {}, Sink out_ = Sink::Pipe, Sink err_ = Sink::Pipe)
+         Environment environment_ = {}, Sink out_ = Sink::Pipe, Sink err_ = Sink::Pipe,
+         bool pipeSignalBlocked_ = false)
         : name(std::move(name_)), arguments(std::move(arguments_)), config(std::move(config_)),
-          expected(std::move(expected_)), environment(std::move(environment_)), out(out_), err(err_) {}
+          expected(std::move(expected_)), environment(std::move(environment_)), out(out_), err(err_),
+          pipeSignalBlocked(pipeSignalBlocked_) {}
 
     std::string name; // letters, digits and '_' only: it names the test
     std::vector<std::string> arguments;
@@ -30,6 +35,7 @@ struct Case {
     Environment environment; // further variables for the tool
     Sink out;                // where the tool's standard output and error go
     Sink err;
+    bool pipeSignalBlocked;
 };
 
 void PrintTo(const Case& row, std::ostream* stream);

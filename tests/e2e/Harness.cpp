@@ -256,7 +256,7 @@ Outcome runTool(const Sandbox& sandbox, const Invocation& run) {
     prepareSimulator(sandbox, run.config);
     Outcome outcome;
     outcome.process = runProcess(commandLine(sandbox, run, "memcheck.log"), runEnvironment(sandbox, run),
-                                 sandbox.root().string(), timeLimit(), run.out, run.err);
+                                 sandbox.root().string(), timeLimit(), run.out, run.err, run.pipeSignalBlocked);
     for (const std::string& line : readLines(sandbox.path("sim.trace"))) {
         outcome.trace.push_back(test::withoutTiming(line));
     }
@@ -273,7 +273,7 @@ std::vector<Outcome> runAtOnce(const Sandbox& sandbox, const std::string& config
         running.push_back(std::async(std::launch::async, runProcess,
                                      commandLine(sandbox, runs[i], "memcheck." + std::to_string(i) + ".log"),
                                      runEnvironment(sandbox, runs[i]), sandbox.root().string(), limit, runs[i].out,
-                                     runs[i].err));
+                                     runs[i].err, runs[i].pipeSignalBlocked));
     }
     std::vector<Outcome> outcomes(runs.size());
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -295,6 +295,10 @@ void expectOutcome(const Outcome& outcome, const Expected& expected, const fs::p
         << "standard output";
     EXPECT_EQ(build.lineEnds(expected.err), process.err) << "standard error";
     EXPECT_EQ(expected.status, exitStatus(process)) << "exit status (128 + the signal that ended the tool)";
+    if (expected.status > 128) {
+        // The signal itself, not an exit with its number: a caller that waits can tell.
+        EXPECT_EQ(expected.status - 128, process.signal) << "the signal that ended the tool";
+    }
     EXPECT_EQ(linesText(expected.trace), linesText(outcome.trace)) << "library trace";
 }
 

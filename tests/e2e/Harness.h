@@ -82,6 +82,7 @@ struct Invocation {
     std::vector<std::string> launcher; // a command that starts the program (setpriv and its options)
     Sink out = Sink::Pipe;              // where its standard output goes
     Sink err = Sink::Pipe;
+    bool pipeSignalBlocked = false;     // started with SIGPIPE blocked
 };
 
 struct Outcome {

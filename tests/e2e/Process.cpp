@@ -103,7 +103,7 @@ std::vector<char*> nullTerminated(const std::vector<std::string>& strings) {
 
 ProcessResult runProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment,
                          const std::string& workingDirectory, std::chrono::milliseconds timeLimit, Sink out,
-                         Sink err) {
+                         Sink err, bool pipeSignalBlocked) {
     ProcessResult result;
     Pipe outPipe;
     Pipe errPipe;
@@ -118,12 +118,22 @@ ProcessResult runProcess(const std::vector<std::string>& command, const std::vec
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     addSink(actions, out, outPipe, 1);
     addSink(actions, err, errPipe, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (pipeSignalBlocked) {
+        sigset_t mask;
+        sigemptyset(&mask);
+        sigaddset(&mask, SIGPIPE);
+        posix_spawnattr_setsigmask(&attributes, &mask);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
     const std::vector<char*> argv = nullTerminated(command);
     const std::vector<char*> envp = nullTerminated(environment);
     pid_t pid = -1;
     dropReader(out, Sink::DeadPipe, outPipe);
     dropReader(err, Sink::DeadPipe, errPipe);
-    const int spawnError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawnError = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     dropReader(out, Sink::ReaderQuits, outPipe);
     dropReader(err, Sink::ReaderQuits, errPipe);

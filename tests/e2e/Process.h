@@ -27,9 +27,10 @@ enum class Sink { Pipe, FullDevice, Closed, DeadPipe, ReaderQuits };
 
 // `command[0]` is the program's path (no PATH search); `environment` is the whole
 // environment of the child, "NAME=value" each. The child starts in
-// `workingDirectory`, with /dev/null as standard input.
+// `workingDirectory`, with /dev/null as standard input, and with SIGPIPE blocked when
+// `pipeSignalBlocked`, as some shells and test runners start their commands.
 ProcessResult runProcess(const std::vector<std::string>& command, const std::vector<std::string>& environment,
                          const std::string& workingDirectory, std::chrono::milliseconds timeLimit,
-                         Sink out = Sink::Pipe, Sink err = Sink::Pipe);
+                         Sink out = Sink::Pipe, Sink err = Sink::Pipe, bool pipeSignalBlocked = false);
 
 } // namespace vexa::e2e

@@ -82,7 +82,9 @@ TEST(HalFront, TraceLinesCarryTheTimeAndWaitsForTheWriteCycle) {
     const TempDir folder;
     std::ostringstream errors;
     {
-        HalFront hal(folder.environment("write-cycle-ms 300\nboard 0 type 0x752\nexpander 0 IOS0 DS4520\n"
+        // The longest write cycle there is: the calls meant to meet it must, however
+        // slowly a busy machine runs them one after another.
+        HalFront hal(folder.environment("write-cycle-ms 1000\nboard 0 type 0x752\nexpander 0 IOS0 DS4520\n"
                                         "expander 0 IOS1 DS4510 busy refuse\n"),
                      errors);
         std::uint8_t byte = 0x05;
@@ -120,7 +122,7 @@ TEST(HalFront, TraceLinesCarryTheTimeAndWaitsForTheWriteCycle) {
     std::smatch waited;
     ASSERT_TRUE(std::regex_search(traced[2], waited, std::regex("waited ([0-9]+) ms")));
     EXPECT_GE(std::stol(waited[1]), 1) << traced[2];
-    EXPECT_LE(std::stol(waited[1]), 300) << traced[2];
+    EXPECT_LE(std::stol(waited[1]), 1000) << traced[2];
 }
 
 TEST(HalFront, TheChosenCallFailsAndChangesNothing) {

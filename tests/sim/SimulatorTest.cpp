@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -39,11 +41,44 @@ board 1 type 0x7510
 expander 1 IOS0 DS4520
 )";
 
+// What one thread writes, for another thread to wait for.
+class SharedText : public std::streambuf {
+public:
+    // Everything written once it holds a whole line, or after `limit` what there is.
+    std::string firstLine(std::chrono::seconds limit) {
+        std::unique_lock<std::mutex> lock(mutex);
+        arrived.wait_for(lock, limit, [this] { return text.find('\n') != std::string::npos; });
+        return text;
+    }
+
+protected:
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        text.append(bytes, static_cast<std::size_t>(count));
+        arrived.notify_all();
+        return count;
+    }
+    int_type overflow(int_type byte) override {
+        if (!traits_type::eq_int_type(byte, traits_type::eof())) {
+            const char c = traits_type::to_char_type(byte);
+            xsputn(&c, 1);
+        }
+        return traits_type::not_eof(byte);
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::string text;
+};
+
 // One simulated process after another, all on the same state file.
 class SimulatorTest : public ::testing::Test {
 protected:
-    std::unique_ptr<Simulator> process(const std::string& text = kMachine) {
-        return std::make_unique<Simulator>(configFrom(text), folder.file("state"), errors);
+    std::unique_ptr<Simulator> process(const std::string& text = kMachine) { return process(errors, text); }
+    // A process of another thread says what it has to say to a stream of its own.
+    std::unique_ptr<Simulator> process(std::ostream& to, const std::string& text = kMachine) {
+        return std::make_unique<Simulator>(configFrom(text), folder.file("state"), to);
     }
 
     TempDir folder;
@@ -113,12 +148,15 @@ TEST_F(SimulatorTest, AnOpenerWaitsForTheBoardAndNoWriteIsLost) {
     const auto holder = process();
     ASSERT_EQ(holder->openBoard(0), kOk);
     std::atomic<bool> opened{false};
+    SharedText waiterText;
+    std::ostream waiterErrors(&waiterText);
     std::thread waiter([&] {
-        const auto other = process();
+        const auto other = process(waiterErrors);
         opened = other->openBoard(0) == kOk;
     });
-    // Past a second of waiting, the waiter says once for whom it waits.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Past a second of waiting, the waiter says once for whom it waits; the board is
+    // held until it has, however long the waiter took to start.
+    const std::string said = waiterText.firstLine(std::chrono::seconds(60));
     EXPECT_FALSE(opened);
     holder->closeBoard(0);
     waiter.join();
@@ -128,15 +166,14 @@ TEST_F(SimulatorTest, AnOpenerWaitsForTheBoardAndNoWriteIsLost) {
 #else
     const std::string holderId = " (pid " + std::to_string(getpid()) + ")";
 #endif
-    EXPECT_EQ(errors.str(),
-              "vexa-sim: board 0 is in use by another process" + holderId + "; waiting until it is released\n");
-    errors.str("");
+    EXPECT_EQ(said, "vexa-sim: board 0 is in use by another process" + holderId + "; waiting until it is released\n");
 
     // Each "process" adds one to a byte of user memory.
     std::vector<std::thread> runs;
-    for (int i = 0; i < 8; ++i) {
+    std::ostringstream runErrors[8];
+    for (std::ostringstream& to : runErrors) {
         runs.emplace_back([&] {
-            const auto run = process();
+            const auto run = process(to);
             if (run->openBoard(0) == kOk) {
                 const std::int32_t value = readByte(*run, 0, kIOS0, 0x20);
                 writeByte(*run, 0, kIOS0, 0x20, static_cast<std::uint8_t>(value + 1));
@@ -556,10 +593,11 @@ TEST(FileLock, AWaiterOnARemovedLockFileLocksTheFileNamedNow) {
 TEST_F(SimulatorTest, TheNextTransferWaitsForTheEepromWriteCycle) {
     const auto sim = process("write-cycle-ms 60\nboard 0 type 1\nexpander 0 IOS0 DS4520\n");
     ASSERT_EQ(sim->openBoard(0), kOk);
-    ASSERT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x01), 1);
+    // Timed from before the write: a pause between the two calls shortens the wait.
     const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(writeByte(*sim, 0, kIOS0, 0xF0, 0x01), 1);
     readByte(*sim, 0, kIOS0, 0xF0);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
 }
 
 // A state that grew from another configuration is said once per process, naming reset;
