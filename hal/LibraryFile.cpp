@@ -157,11 +157,12 @@ bool sameFile(const struct stat& one, const struct stat& other) {
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-} // namespace
-
+// As the system loader words it: "<file>: cannot open shared object file: <why>".
 std::string cannotOpen(const std::string& file, int error) {
     return file + ": cannot open shared object file: " + std::strerror(error);
 }
+
+} // namespace
 
 CheckedLibrary checkLibrary(const std::string& file) {
     CheckedLibrary checked;

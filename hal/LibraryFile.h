@@ -22,9 +22,6 @@ struct CheckedLibrary {
 
 CheckedLibrary checkLibrary(const std::string& file);
 
-// "<file>: cannot open shared object file: <the system's text for error>"
-std::string cannotOpen(const std::string& file, int error);
-
 } // namespace vexa::hal
 
 #endif

@@ -5,7 +5,6 @@
 #include <grp.h>
 #include <pwd.h>
 
-
 namespace vexa::hal::trust {
 
 namespace {
